@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+
+#include <memory>
+
+namespace kestrola::platform {
+
+// The one factory of platform objects. Each platform folder implements these functions for
+// its own system.
+
+/// The OEM/ANSI code page chosen from the locale (KESTROLA_OEM_CODEPAGE overrides it).
+std::unique_ptr<CodePage> CreateCodePage();
+/// The system's local-time clock.
+std::unique_ptr<Clock> CreateClock();
+
+} // namespace kestrola::platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "messaging/Reporting.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrola::testing {
+
+/// Records every reported id (composed texts as id 0) and installs itself for its lifetime.
+class RecordingReportSink : public core::ReportSink {
+public:
+    RecordingReportSink();
+    ~RecordingReportSink() override;
+
+    void ShowMessage(int id) override { ids.push_back(id); }
+    void ShowText(const std::string& text) override {
+        ids.push_back(0);
+        texts.push_back(text);
+    }
+    /// Returns the recorded ids and forgets them.
+    std::vector<int> Take();
+
+    std::vector<int> ids;
+    std::vector<std::string> texts;
+
+private:
+    core::ReportSink* m_previous;
+};
+
+} // namespace kestrola::testing

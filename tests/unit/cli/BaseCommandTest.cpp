@@ -1,0 +1,132 @@
+#include "RecordingReportSink.h"
+#include "TempDir.h"
+#include "messaging/DatagramCodec.h"
+#include "platform/linux/LinuxCodePage.h"
+#include "platform/testing/FixedClock.h"
+#include "store/HistoryLog.h"
+#include "store/MessageBase.h"
+
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace kestrola::core {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string output; // standard output and standard error together
+};
+
+CliRun Cli(const std::string& arguments) {
+    const std::string command =
+        "KESTROLA_OEM_CODEPAGE=850 " + std::string(KESTROLA_CLI_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    CliRun run{-1, {}};
+    if (pipe == nullptr)
+        return run;
+    std::array<char, 4096> buffer{};
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        run.output.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class BaseCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto page = platform::LinuxCodePage::Create(850);
+        MessageBase base(path(), m_dir.File("log.txt"), m_clock);
+        ASSERT_TRUE(base.LoadIndex());
+        const std::tuple<const char*, const char*, const char*, std::uint8_t> messages[] = {
+            {"PC1", "pc2", "hi", 0},
+            {"Jürgen", "workgroup", "zwei\r\nZeilen \"quoted\"", 1},
+        };
+        for (const auto& [from, to, text, state] : messages) {
+            MessageRecord r;
+            r.SetBody(EncodeDatagram(*page, from, to, text));
+            r.state = state;
+            ASSERT_TRUE(base.AppendRecord(r));
+            m_clock.Set({2006, 1, 6, 14, 3, 9});
+        }
+        m_bytes = testing::ReadFileBytes(path());
+    }
+    void TearDown() override {
+        EXPECT_EQ(testing::ReadFileBytes(path()), m_bytes) << "the command never writes";
+    }
+    std::string path() const { return m_dir.File("base.msg"); }
+
+    testing::TempDir m_dir;
+    platform::testing::FixedClock m_clock;
+    testing::RecordingReportSink m_sink;
+    std::string m_bytes;
+};
+
+TEST_F(BaseCommandTest, ListFormats) {
+    const CliRun text = Cli("base list " + path());
+    EXPECT_EQ(text.status, 0) << text.output;
+    EXPECT_EQ(text.output, "#1 new 09:05:07 , 06/12/2005\nFrom: PC1\nTo:   PC2\nhi\n\n"
+                           "#2 read 14:03:09 , 06/01/2006\nFrom: Jürgen\nTo:   WORKGROUP\n"
+                           "zwei\nZeilen \"quoted\"\n\n");
+
+    const CliRun json = Cli("base list --format json " + path());
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.output.find(R"({"number": 1, "offset": 0, "state": "new", "from": "PC1", )"
+                               R"("to": "PC2", "stamp": "09:05:07 , 06/12/2005", "text": "hi", )"
+                               R"("body": "5043310050433200686900"})"),
+              std::string::npos)
+        << json.output;
+    EXPECT_NE(json.output.find(R"("text": "zwei\r\nZeilen \"quoted\"")"), std::string::npos);
+
+    const CliRun history = Cli("base list " + path() + " --format=history");
+    EXPECT_EQ(history.status, 0);
+    EXPECT_EQ(history.output,
+              FormatHistoryEntry("PC1", "PC2", "09:05:0706/12/2005", "hi") +
+                  FormatHistoryEntry("Jürgen", "WORKGROUP", "14:03:0906/01/2006",
+                                     "zwei\r\nZeilen \"quoted\""));
+}
+
+TEST_F(BaseCommandTest, StatsAndCheck) {
+    const CliRun stats = Cli("base stats " + path());
+    EXPECT_EQ(stats.status, 0);
+    EXPECT_NE(stats.output.find("records: 2\nnew: 1\nfirst: 09:05:07 , 06/12/2005\n"
+                                "last: 14:03:09 , 06/01/2006\n"),
+              std::string::npos)
+        << stats.output;
+    const CliRun check = Cli("base check " + path());
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.output, "ok: 2 records, 1 new\n");
+}
+
+TEST_F(BaseCommandTest, CheckNamesTheDamagedOffset) {
+    const std::string damaged = m_dir.File("damaged.msg");
+    std::string bytes = m_bytes;
+    // The first record is 39 bytes long: its body "PC1\0PC2\0hi\0" has 11.
+    const std::size_t second = 4 + 1 + 11 + 23;
+    bytes[second + 4] = 7;
+    testing::WriteFileBytes(damaged, bytes);
+    const CliRun check = Cli("base check " + damaged);
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.output.find("damaged record at offset 39: state byte 7 is neither 0 nor 1"),
+              std::string::npos)
+        << check.output;
+    const CliRun list = Cli("base list " + damaged);
+    EXPECT_EQ(list.status, 1);
+    EXPECT_NE(list.output.find("#1 new"), std::string::npos) << "records before it are listed";
+}
+
+TEST_F(BaseCommandTest, BadInvocations) {
+    EXPECT_EQ(Cli("base list " + path() + " --format xml").status, 2);
+    EXPECT_EQ(Cli("base frobnicate " + path()).status, 2);
+    EXPECT_EQ(Cli("base list").status, 2);
+    const CliRun missing = Cli("base check " + m_dir.File("nope.msg"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("cannot open"), std::string::npos);
+    EXPECT_FALSE(testing::FileExists(m_dir.File("nope.msg")));
+}
+
+} // namespace
+} // namespace kestrola::core

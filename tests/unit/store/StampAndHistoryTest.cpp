@@ -1,0 +1,79 @@
+#include "RecordingReportSink.h"
+#include "TempDir.h"
+#include "platform/File.h"
+#include "platform/testing/FixedClock.h"
+#include "store/HistoryLog.h"
+#include "store/MessageBase.h"
+#include "store/Stamp.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrola::core {
+namespace {
+
+using platform::testing::FixedClock;
+using testing::ReadFileBytes;
+
+TEST(Stamp, TwoDigitsAndLayout) {
+    EXPECT_EQ(FormatTwoDigits(0), "00");
+    EXPECT_EQ(FormatTwoDigits(7), "07");
+    EXPECT_EQ(FormatTwoDigits(12), "12");
+    EXPECT_EQ(FormatTwoDigits(2005), "2005");
+
+    const auto stamp = MakeStamp({2005, 12, 6, 9, 5, 7});
+    EXPECT_EQ(std::string(stamp.data(), stamp.size()),
+              std::string("09:05:07 , 06/12/2005\0\0", 23));
+    const auto late = MakeStamp({2007, 1, 31, 23, 59, 59});
+    EXPECT_EQ(std::string(late.data(), 21), "23:59:59 , 31/01/2007");
+
+    const auto parsed = ParseStamp("23:59:59 , 31/01/2007");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->day, 31);
+    EXPECT_EQ(parsed->year, 2007);
+    EXPECT_FALSE(ParseStamp("23:59:59 - 31/01/2007"));
+    EXPECT_FALSE(ParseStamp("garbage"));
+}
+
+TEST(HistoryLog, EntryBytes) {
+    const std::string expected = "From: PC1\r\n"
+                                 "To:   ALICE\r\n"
+                                 "Date: 14:03:0906/01/2006\r\n"
+                                 "\r\n"
+                                 "hi\r\n" +
+                                 std::string(80, '-') + "\r\n\r\n";
+    EXPECT_EQ(FormatHistoryEntry("PC1", "ALICE",
+                                 HistoryTimeText({2006, 1, 6, 14, 3, 9}, ""), "hi"),
+              expected);
+    // A two-line text gives eight lines; the separator follows the second text line.
+    const std::string two = FormatHistoryEntry("A", "B", "t", "one\r\ntwo");
+    EXPECT_NE(two.find("\r\none\r\ntwo\r\n" + std::string(80, '-')), std::string::npos);
+    EXPECT_EQ(std::count(two.begin(), two.end(), '\n'), 8);
+}
+
+TEST(HistoryLog, WriteHistoryAppendsAndReportsALockedFile) {
+    testing::TempDir dir;
+    testing::RecordingReportSink sink;
+    FixedClock clock({2006, 1, 6, 14, 3, 9});
+    MessageBase base(dir.File("base.msg"), dir.File("log.txt"), clock);
+    MessageRecord r;
+    r.from = "PC1";
+    r.to = "//Error";
+    r.text = "hi";
+    base.WriteHistory(r);
+    clock.Set({2006, 1, 6, 14, 3, 10});
+    base.WriteHistory(r);
+    const std::string log = ReadFileBytes(dir.File("log.txt"));
+    EXPECT_EQ(log, FormatHistoryEntry("PC1", "//Error", "14:03:0906/01/2006", "hi") +
+                       FormatHistoryEntry("PC1", "//Error", "14:03:1006/01/2006", "hi"));
+    EXPECT_TRUE(sink.ids.empty());
+
+    platform::File holder;
+    ASSERT_TRUE(holder.Open(dir.File("log.txt"), platform::FileMode::ReadWriteExclusive));
+    base.WriteHistory(r);
+    base.WriteHistory(r);
+    EXPECT_EQ(sink.Take(), (std::vector<int>{1297, 1297}));
+    EXPECT_EQ(ReadFileBytes(dir.File("log.txt")), log);
+}
+
+} // namespace
+} // namespace kestrola::core

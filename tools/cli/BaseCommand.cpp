@@ -1,0 +1,192 @@
+// kestrola-cli base: the message base is binary and the program has no export, so this is how
+// users read, export and check it. It opens the file read-only and never writes to it.
+
+#include "CliOutput.h"
+#include "Commands.h"
+#include "messaging/DatagramCodec.h"
+#include "messaging/StatusTexts.h"
+#include "platform/File.h"
+#include "platform/Platform.h"
+#include "store/BaseFormat.h"
+#include "store/HistoryLog.h"
+#include "store/Stamp.h"
+
+#include <cstdio>
+#include <string>
+
+namespace kestrola::cli {
+
+namespace {
+
+using core::BaseScan;
+using core::MessageRecord;
+
+struct OpenedBase {
+    platform::File file;
+    BaseScan scan;
+    bool whole = false;
+};
+
+bool OpenBase(const std::string& path, OpenedBase& base) {
+    if (!base.file.Open(path, platform::FileMode::ReadShared)) {
+        std::fprintf(stderr, "kestrola-cli: cannot open %s: %s\n", path.c_str(),
+                     base.file.Error().c_str());
+        return false;
+    }
+    base.whole = core::ScanBase(base.file, base.scan);
+    if (!base.whole && !base.scan.damaged) {
+        std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(),
+                     base.scan.reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+void ReportDamage(const std::string& path, const BaseScan& scan) {
+    std::fprintf(stderr, "%s: damaged record at offset %llu: %s\n", path.c_str(),
+                 static_cast<unsigned long long>(scan.damagedOffset), scan.reason.c_str());
+}
+
+std::string StampText(const MessageRecord& r) {
+    std::string text;
+    for (const char c : r.stamp) {
+        if (c == '\0')
+            break;
+        text += c;
+    }
+    return text;
+}
+
+std::string WithLineFeeds(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += text[i];
+    }
+    return out;
+}
+
+int Stats(const std::string& path) {
+    OpenedBase base;
+    if (!OpenBase(path, base))
+        return 1;
+    const auto& offsets = base.scan.offsets;
+    std::printf("file: %s\n", path.c_str());
+    std::printf("bytes: %llu\n", static_cast<unsigned long long>(base.scan.fileSize));
+    std::printf("records: %zu\n", offsets.size());
+    std::printf("new: %u\n", base.scan.newCount);
+    for (const auto& [label, index] :
+         {std::pair{"first", std::size_t{0}}, std::pair{"last", offsets.size() - 1}}) {
+        if (offsets.empty())
+            break;
+        MessageRecord r;
+        std::string reason;
+        if (core::ReadRecordAt(base.file, offsets[index], r, reason) == core::RecordRead::Ok)
+            std::printf("%s: %s\n", label, StampText(r).c_str());
+    }
+    if (!base.whole) {
+        ReportDamage(path, base.scan);
+        return 1;
+    }
+    return 0;
+}
+
+int List(const std::string& path, const std::string& format) {
+    OpenedBase base;
+    if (!OpenBase(path, base))
+        return 1;
+    const auto codePage = platform::CreateCodePage();
+    const bool json = format == "json";
+    if (json)
+        std::printf("[");
+    int status = base.whole ? 0 : 1;
+    for (std::size_t i = 0; i < base.scan.offsets.size(); ++i) {
+        MessageRecord r;
+        std::string reason;
+        const std::uint64_t offset = base.scan.offsets[i];
+        if (core::ReadRecordAt(base.file, offset, r, reason) != core::RecordRead::Ok) {
+            std::fprintf(stderr, "%s: record %zu at offset %llu unreadable: %s\n", path.c_str(),
+                         i + 1, static_cast<unsigned long long>(offset), reason.c_str());
+            status = 1;
+            break;
+        }
+        core::DecodeDatagram(*codePage, r);
+        const char* state = r.state == 0 ? "new" : "read";
+        if (json) {
+            std::printf("%s\n  {\"number\": %zu, \"offset\": %llu, \"state\": \"%s\", \"from\": %s, "
+                        "\"to\": %s, \"stamp\": %s, \"text\": %s, \"body\": \"%s\"}",
+                        i == 0 ? "" : ",", i + 1, static_cast<unsigned long long>(offset), state,
+                        JsonString(r.from).c_str(), JsonString(r.to).c_str(),
+                        JsonString(r.dateText).c_str(), JsonString(r.text).c_str(),
+                        Hex(r.BodyBytes()).c_str());
+        } else if (format == "history") {
+            const auto time = core::ParseStamp(r.dateText);
+            const std::string timeText =
+                time ? core::HistoryTimeText(*time, core::LoadString(core::kHistoryTimeSeparator))
+                     : r.dateText;
+            const std::string entry = core::FormatHistoryEntry(r.from, r.to, timeText, r.text);
+            std::fwrite(entry.data(), 1, entry.size(), stdout);
+        } else {
+            std::printf("#%zu %s %s\nFrom: %s\nTo:   %s\n%s\n\n", i + 1, state,
+                        r.dateText.c_str(), r.from.c_str(), r.to.c_str(),
+                        WithLineFeeds(r.text).c_str());
+        }
+    }
+    if (json)
+        std::printf("%s]\n", base.scan.offsets.empty() ? "" : "\n");
+    if (!base.whole)
+        ReportDamage(path, base.scan);
+    return status;
+}
+
+int Check(const std::string& path) {
+    OpenedBase base;
+    if (!OpenBase(path, base))
+        return 1;
+    if (!base.whole) {
+        ReportDamage(path, base.scan);
+        std::printf("damaged: %zu records index before offset %llu\n", base.scan.offsets.size(),
+                    static_cast<unsigned long long>(base.scan.damagedOffset));
+        return 1;
+    }
+    std::printf("ok: %zu records, %u new\n", base.scan.offsets.size(), base.scan.newCount);
+    return 0;
+}
+
+} // namespace
+
+int RunBaseCommand(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {"format"}, args, error)) {
+        std::fprintf(stderr, "kestrola-cli base: %s\n", error.c_str());
+        return 2;
+    }
+    if (args.words.size() != 2) {
+        std::fprintf(stderr, "usage: kestrola-cli base stats|list|check FILE "
+                             "[--format text|history|json]\n");
+        return 2;
+    }
+    const std::string& verb = args.words[0];
+    const std::string& path = args.words[1];
+    if (verb == "stats")
+        return Stats(path);
+    if (verb == "check")
+        return Check(path);
+    if (verb == "list") {
+        const std::string format = args.Option("format", "text");
+        if (format != "text" && format != "history" && format != "json") {
+            std::fprintf(stderr, "kestrola-cli base list: unknown format '%s' "
+                                 "(text, history or json)\n", format.c_str());
+            return 2;
+        }
+        return List(path, format);
+    }
+    std::fprintf(stderr, "kestrola-cli base: unknown action '%s' (stats, list or check)\n",
+                 verb.c_str());
+    return 2;
+}
+
+} // namespace kestrola::cli

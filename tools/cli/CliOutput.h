@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrola::cli {
+
+/// `text` as a JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
+/// Bytes as lower-case hexadecimal without separators.
+std::string Hex(std::string_view bytes);
+
+/// Command-line words after the command, split into positional words and --options.
+struct Arguments {
+    std::vector<std::string> words;
+    std::vector<std::pair<std::string, std::string>> options;
+
+    /// Value of option `name`, or `fallback` when it was not given.
+    std::string Option(std::string_view name, std::string_view fallback = {}) const;
+    bool Has(std::string_view name) const;
+};
+
+/// Splits argv; options named in `withValue` take the next word as their value. Returns false
+/// and sets `error` for an option without its value.
+bool ParseArguments(int argc, char** argv, const std::vector<std::string_view>& withValue,
+                    Arguments& out, std::string& error);
+
+} // namespace kestrola::cli

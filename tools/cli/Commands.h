@@ -1,0 +1,8 @@
+#pragma once
+
+namespace kestrola::cli {
+
+/// `kestrola-cli base ...`: inspect a message base without writing to it.
+int RunBaseCommand(int argc, char** argv);
+
+} // namespace kestrola::cli

@@ -1,0 +1,31 @@
+#include "Commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to,
+                 "usage: kestrola-cli COMMAND ...\n"
+                 "\n"
+                 "commands:\n"
+                 "  base stats FILE                         counts and first/last stamp\n"
+                 "  base list FILE [--format text|history|json]\n"
+                 "                                          every record, decoded\n"
+                 "  base check FILE                         exit 0 when every record indexes\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "base") == 0)
+        return kestrola::cli::RunBaseCommand(argc - 2, argv + 2);
+    std::fprintf(stderr, "kestrola-cli: unknown command '%s'\n", argv[1]);
+    PrintUsage(stderr);
+    return 2;
+}
