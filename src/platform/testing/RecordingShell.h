@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestrola::platform::testing {
+
+/// Records every open and answers with a chosen result code.
+class RecordingShell : public Shell {
+public:
+    int Open(const std::string& verb, const std::string& target) override {
+        calls.emplace_back(verb, target);
+        return result;
+    }
+
+    int result = 42;
+    std::vector<std::pair<std::string, std::string>> calls;
+};
+
+} // namespace kestrola::platform::testing
