@@ -191,8 +191,8 @@ int main(int argc, char** argv) {
     std::printf("\nratios (time of ours / time of baseline):\n");
     ratio("LoadIndex / raw read in 1 MiB blocks", "BM_MessageBase_LoadIndex",
           "BM_RawRead_1MiBBlocks", "<= 1.5");
-    ratio("DeleteRecord (middle) / copy of the file", "BM_MessageBase_DeleteMiddle",
-          "BM_CopyFile", "<= 1.5");
+    ratio("DeleteRecord (middle) / copy of the file", "BM_MessageBase_DeleteMiddle", "BM_CopyFile",
+          "<= 1.5");
     ratio("DeleteRecord (middle) / copy with fsync", "BM_MessageBase_DeleteMiddle",
           "BM_CopyFileSynced", "info");
     if (t.count("BM_MessageBase_AppendRecord") && t.count("BM_BareAppend_OpenWriteClose"))

@@ -6,6 +6,7 @@
 #include "store/MessageBase.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -24,7 +25,14 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static SilentSink sink;
     static core::ScopedReportSink installed(&sink);
-    static const std::string path = "/tmp/kestrola-fuzz-base-" + std::to_string(getpid());
+    static const std::string path = [] {
+        static std::string name = "/tmp/kestrola-fuzz-base-" + std::to_string(getpid());
+        std::atexit([] {
+            std::remove(name.c_str());
+            std::remove((name + ".txt").c_str());
+        });
+        return name;
+    }();
     static const auto page = platform::LinuxCodePage::Create(437);
     static platform::testing::FixedClock clock;
 

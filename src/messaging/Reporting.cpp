@@ -11,9 +11,7 @@ namespace {
 class StandardErrorSink : public ReportSink {
 public:
     void ShowMessage(int id) override { ShowText(std::string(LoadString(id))); }
-    void ShowText(const std::string& text) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
+    void ShowText(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
 StandardErrorSink g_standardError;
@@ -27,8 +25,12 @@ ReportSink* InstallReportSink(ReportSink* sink) {
     return previous;
 }
 
-void ShowSystemMessage(int id) { g_sink->ShowMessage(id); }
+void ShowSystemMessage(int id) {
+    g_sink->ShowMessage(id);
+}
 
-void ShowSystemText(const std::string& text) { g_sink->ShowText(text); }
+void ShowSystemText(const std::string& text) {
+    g_sink->ShowText(text);
+}
 
 } // namespace kestrola::core

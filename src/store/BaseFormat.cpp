@@ -32,8 +32,8 @@ std::string CheckHeader(std::uint64_t available, std::uint32_t length, std::uint
         return "state byte " + std::to_string(state) + " is neither 0 nor 1";
     const std::uint64_t body = length - kLengthExtra;
     if (available - 5 < body)
-        return "body cut short (" + std::to_string(available - 5) + " of " +
-               std::to_string(body) + " bytes)";
+        return "body cut short (" + std::to_string(available - 5) + " of " + std::to_string(body) +
+               " bytes)";
     if (available - 5 - body < kStampSize)
         return "stamp cut short (" + std::to_string(available - 5 - body) + " of 23 bytes)";
     return {};
@@ -51,7 +51,9 @@ bool ScanBase(platform::File& file, BaseScan& scan) {
     scan.fileSize = static_cast<std::uint64_t>(size);
     const std::uint64_t end = scan.fileSize;
 
-    std::vector<std::uint8_t> block(kBlockSize);
+    // Small bases are read whole; large ones a block at a time.
+    std::vector<std::uint8_t> block(
+        static_cast<std::size_t>(std::min<std::uint64_t>(end, kBlockSize)));
     std::uint64_t blockStart = 0;
     std::size_t blockLength = 0;
     std::uint64_t pos = 0;
@@ -74,7 +76,8 @@ bool ScanBase(platform::File& file, BaseScan& scan) {
         if (!refused.empty() || pos > std::numeric_limits<std::uint32_t>::max()) {
             scan.damaged = true;
             scan.damagedOffset = pos;
-            scan.reason = refused.empty() ? "record beyond the 4 GiB an index can address" : refused;
+            scan.reason =
+                refused.empty() ? "record beyond the 4 GiB an index can address" : refused;
             return false;
         }
         scan.offsets.push_back(static_cast<std::uint32_t>(pos));

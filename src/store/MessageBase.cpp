@@ -27,7 +27,8 @@ bool OpenBase(File& file, const std::string& path) {
 bool CopyRange(File& source, File& target, std::vector<char>& buffer, std::uint64_t from,
                std::uint64_t to, std::uint64_t& written) {
     while (from < to) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), to - from));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), to - from));
         std::size_t got = 0;
         if (!source.ReadAt(from, buffer.data(), want, got) || got != want)
             return false;
@@ -134,8 +135,8 @@ int MessageBase::MarkRead(std::uint32_t index) {
         ShowSystemMessage(kReadErrorLength);
         return kMarkFailed;
     }
-    const std::uint32_t length = header[0] | header[1] << 8 | header[2] << 16 |
-                                 static_cast<std::uint32_t>(header[3]) << 24;
+    const std::uint32_t length =
+        header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24;
     // Never write into bytes that no longer hold a record's state.
     if (length < kMinRecordLength || length > kMaxRecordLength || header[4] > 1) {
         ShowSystemMessage(kReadErrorLength);

@@ -4,7 +4,9 @@ namespace kestrola::testing {
 
 RecordingReportSink::RecordingReportSink() : m_previous(core::InstallReportSink(this)) {}
 
-RecordingReportSink::~RecordingReportSink() { core::InstallReportSink(m_previous); }
+RecordingReportSink::~RecordingReportSink() {
+    core::InstallReportSink(m_previous);
+}
 
 std::vector<int> RecordingReportSink::Take() {
     std::vector<int> taken;

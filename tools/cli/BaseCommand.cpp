@@ -115,12 +115,13 @@ int List(const std::string& path, const std::string& format) {
         core::DecodeDatagram(*codePage, r);
         const char* state = r.state == 0 ? "new" : "read";
         if (json) {
-            std::printf("%s\n  {\"number\": %zu, \"offset\": %llu, \"state\": \"%s\", \"from\": %s, "
-                        "\"to\": %s, \"stamp\": %s, \"text\": %s, \"body\": \"%s\"}",
-                        i == 0 ? "" : ",", i + 1, static_cast<unsigned long long>(offset), state,
-                        JsonString(r.from).c_str(), JsonString(r.to).c_str(),
-                        JsonString(r.dateText).c_str(), JsonString(r.text).c_str(),
-                        Hex(r.BodyBytes()).c_str());
+            std::printf(
+                "%s\n  {\"number\": %zu, \"offset\": %llu, \"state\": \"%s\", \"from\": %s, "
+                "\"to\": %s, \"stamp\": %s, \"text\": %s, \"body\": \"%s\"}",
+                i == 0 ? "" : ",", i + 1, static_cast<unsigned long long>(offset), state,
+                JsonString(r.from).c_str(), JsonString(r.to).c_str(),
+                JsonString(r.dateText).c_str(), JsonString(r.text).c_str(),
+                Hex(r.BodyBytes()).c_str());
         } else if (format == "history") {
             const auto time = core::ParseStamp(r.dateText);
             const std::string timeText =
@@ -129,9 +130,8 @@ int List(const std::string& path, const std::string& format) {
             const std::string entry = core::FormatHistoryEntry(r.from, r.to, timeText, r.text);
             std::fwrite(entry.data(), 1, entry.size(), stdout);
         } else {
-            std::printf("#%zu %s %s\nFrom: %s\nTo:   %s\n%s\n\n", i + 1, state,
-                        r.dateText.c_str(), r.from.c_str(), r.to.c_str(),
-                        WithLineFeeds(r.text).c_str());
+            std::printf("#%zu %s %s\nFrom: %s\nTo:   %s\n%s\n\n", i + 1, state, r.dateText.c_str(),
+                        r.from.c_str(), r.to.c_str(), WithLineFeeds(r.text).c_str());
         }
     }
     if (json)
@@ -178,8 +178,10 @@ int RunBaseCommand(int argc, char** argv) {
     if (verb == "list") {
         const std::string format = args.Option("format", "text");
         if (format != "text" && format != "history" && format != "json") {
-            std::fprintf(stderr, "kestrola-cli base list: unknown format '%s' "
-                                 "(text, history or json)\n", format.c_str());
+            std::fprintf(stderr,
+                         "kestrola-cli base list: unknown format '%s' "
+                         "(text, history or json)\n",
+                         format.c_str());
             return 2;
         }
         return List(path, format);

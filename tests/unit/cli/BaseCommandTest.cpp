@@ -83,10 +83,9 @@ TEST_F(BaseCommandTest, ListFormats) {
 
     const CliRun history = Cli("base list " + path() + " --format=history");
     EXPECT_EQ(history.status, 0);
-    EXPECT_EQ(history.output,
-              FormatHistoryEntry("PC1", "PC2", "09:05:0706/12/2005", "hi") +
-                  FormatHistoryEntry("Jürgen", "WORKGROUP", "14:03:0906/01/2006",
-                                     "zwei\r\nZeilen \"quoted\""));
+    EXPECT_EQ(history.output, FormatHistoryEntry("PC1", "PC2", "09:05:0706/12/2005", "hi") +
+                                  FormatHistoryEntry("Jürgen", "WORKGROUP", "14:03:0906/01/2006",
+                                                     "zwei\r\nZeilen \"quoted\""));
 }
 
 TEST_F(BaseCommandTest, StatsAndCheck) {

@@ -1,4 +1,5 @@
 #include "messaging/DatagramCodec.h"
+
 #include "platform/linux/LinuxCodePage.h"
 #include "store/Stamp.h"
 
@@ -35,9 +36,13 @@ TEST(EncodeDatagram, ConvertsToTheOemCodePage) {
     // ü is 0x81 and ß 0xE1 in code page 850; the target's ü upper-cases to Ü (0x9A).
     EXPECT_EQ(EncodeDatagram(*page, "Jürgen", "müller", "Grüße"),
               "J\x81rgen" + std::string(1, '\0') + "M\x9ALLER" + std::string(1, '\0') +
-                  "Gr\x81\xE1" "e" + std::string(1, '\0'));
+                  "Gr\x81\xE1"
+                  "e" +
+                  std::string(1, '\0'));
     // A character the page lacks becomes '?', one byte per character.
-    EXPECT_EQ(EncodeDatagram(*page, "PC", "X", "5 €"), std::string("PC\0X\0" "5 ?\0", 9));
+    EXPECT_EQ(EncodeDatagram(*page, "PC", "X", "5 €"), std::string("PC\0X\0"
+                                                                   "5 ?\0",
+                                                                   9));
 }
 
 struct DecodeCase {
@@ -46,7 +51,9 @@ struct DecodeCase {
     std::string from, to, text;
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DecodeDatagramTable : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -70,9 +77,16 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"EmptyRecipient", std::string("PC1\0\0hi\0", 8), "PC1", "//Error", "hi"},
         DecodeCase{"LineBreakByte14", std::string("A\0B\0one\x14two\0", 12), "A", "B",
                    "one\r\ntwo"},
-        DecodeCase{"Bell07Dropped", std::string("A\0B\0a\x07" "b\0", 8), "A", "B", "ab"},
+        DecodeCase{"Bell07Dropped",
+                   std::string("A\0B\0a\x07"
+                               "b\0",
+                               8),
+                   "A", "B", "ab"},
         DecodeCase{"CrLfKept", std::string("A\0B\0a\r\nb\0", 9), "A", "B", "a\r\nb"},
-        DecodeCase{"ControlsInNamesDropped", std::string("P\x01" "C\x1f\0B\x0d\0x\x0b\0", 10),
+        DecodeCase{"ControlsInNamesDropped",
+                   std::string("P\x01"
+                               "C\x1f\0B\x0d\0x\x0b\0",
+                               10),
                    "PC", "B", "x\x0b"},
         DecodeCase{"BytesAfterTextIgnored", std::string("A\0B\0t\0junk", 10), "A", "B", "t"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -15,8 +15,7 @@ TEST(StatusTexts, TextsStandLetterForLetter) {
     EXPECT_EQ(LoadString(1306), "Groups: ");
     EXPECT_EQ(LoadString(1308), "Look ");
     EXPECT_EQ(LoadString(1312), "Are you really want to exit from Kestrola NET?");
-    EXPECT_EQ(LoadString(1325),
-              "You can not send more than 100 symbols. Please edit the message.");
+    EXPECT_EQ(LoadString(1325), "You can not send more than 100 symbols. Please edit the message.");
 }
 
 TEST(StatusTexts, EntriesWithoutTextLoadEmpty) {

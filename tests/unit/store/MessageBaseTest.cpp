@@ -1,9 +1,10 @@
+#include "store/MessageBase.h"
+
 #include "RecordingReportSink.h"
 #include "TempDir.h"
 #include "platform/File.h"
 #include "platform/testing/FixedClock.h"
 #include "store/BaseFormat.h"
-#include "store/MessageBase.h"
 
 #include <csignal>
 #include <filesystem>
@@ -78,8 +79,7 @@ TEST_F(MessageBaseTest, AppendWritesTheExactLayoutAndReloads) {
     Append(base, Body("ME", "sent"), 1);
     EXPECT_EQ(ReadFileBytes(path()),
               RawRecord(Body("PC1", "hi"), 0) +
-                  RawRecord(Body("ME", "sent"), 1,
-                            std::string("23:59:59 , 31/01/2006\0\0", 23)));
+                  RawRecord(Body("ME", "sent"), 1, std::string("23:59:59 , 31/01/2006\0\0", 23)));
     EXPECT_EQ(base.offsets, (std::vector<std::uint32_t>{0, 0, 39}));
 
     MessageBase again = Loaded();
@@ -100,10 +100,11 @@ struct DamageCase {
     std::uint32_t count;
 };
 
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
-class LoadIndexDamage : public MessageBaseTest,
-                        public ::testing::WithParamInterface<DamageCase> {};
+class LoadIndexDamage : public MessageBaseTest, public ::testing::WithParamInterface<DamageCase> {};
 
 TEST_P(LoadIndexDamage, StopsAtTheDamagedRecordOnly) {
     const std::string good = RawRecord(Body("A", "x"), 0);
@@ -117,20 +118,17 @@ TEST_P(LoadIndexDamage, StopsAtTheDamagedRecordOnly) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoadIndexDamage,
     ::testing::Values(
-        DamageCase{"Nothing", "", true, 1},
-        DamageCase{"OneByteTail", "z", true, 1},
+        DamageCase{"Nothing", "", true, 1}, DamageCase{"OneByteTail", "z", true, 1},
         DamageCase{"TwentyFourByteTail", std::string(24, 'z'), true, 1},
         DamageCase{"TwentyFiveByteTail", std::string(25, 'z'), false, 1},
         DamageCase{"TwentySevenByteTail", std::string(27, '\0'), false, 1},
         DamageCase{"LengthTwentySeven", Le32(27) + std::string(40, '\0'), false, 1},
-        DamageCase{"LengthTwentyEightIsValid", Le32(28) + std::string(1, '\0') + "abcd" +
-                                                   std::string(23, '\0'),
-                   true, 2},
+        DamageCase{"LengthTwentyEightIsValid",
+                   Le32(28) + std::string(1, '\0') + "abcd" + std::string(23, '\0'), true, 2},
         DamageCase{"LengthTooLarge", Le32(65537) + std::string(70000, '\0'), false, 1},
         DamageCase{"StateTwo", RawRecord(Body("B", "y"), 2), false, 1},
-        DamageCase{"BodyCutShort", RawRecord(Body("B", "y"), 0).substr(0, 12) +
-                                       std::string(20, 'q'),
-                   false, 1}),
+        DamageCase{"BodyCutShort",
+                   RawRecord(Body("B", "y"), 0).substr(0, 12) + std::string(20, 'q'), false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MessageBaseTest, FirstLengthTwentySevenGivesAnEmptyIndex) {
@@ -221,7 +219,9 @@ struct DeleteCase {
     std::vector<int> kept; // which of the three records stay, in order
 };
 
-void PrintTo(const DeleteCase& c, std::ostream* os) { *os << "delete " << c.index; }
+void PrintTo(const DeleteCase& c, std::ostream* os) {
+    *os << "delete " << c.index;
+}
 
 class DeleteRecordTable : public MessageBaseTest,
                           public ::testing::WithParamInterface<DeleteCase> {};
@@ -251,8 +251,7 @@ TEST_P(DeleteRecordTable, KeepsTheOthersAndShiftsOffsets) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DeleteRecordTable,
-                         ::testing::Values(DeleteCase{1, 1, 1, {1, 2}},
-                                           DeleteCase{2, 2, 2, {0, 2}},
+                         ::testing::Values(DeleteCase{1, 1, 1, {1, 2}}, DeleteCase{2, 2, 2, {0, 2}},
                                            DeleteCase{3, 3, 2, {0, 1}}));
 
 // Lets a test make every write beyond `bytes` fail, as a full disk does.

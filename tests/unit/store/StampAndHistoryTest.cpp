@@ -41,8 +41,7 @@ TEST(HistoryLog, EntryBytes) {
                                  "\r\n"
                                  "hi\r\n" +
                                  std::string(80, '-') + "\r\n\r\n";
-    EXPECT_EQ(FormatHistoryEntry("PC1", "ALICE",
-                                 HistoryTimeText({2006, 1, 6, 14, 3, 9}, ""), "hi"),
+    EXPECT_EQ(FormatHistoryEntry("PC1", "ALICE", HistoryTimeText({2006, 1, 6, 14, 3, 9}, ""), "hi"),
               expected);
     // A two-line text gives eight lines; the separator follows the second text line.
     const std::string two = FormatHistoryEntry("A", "B", "t", "one\r\ntwo");
