@@ -165,7 +165,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.real_accumulated_time / run.iterations;
+                times[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] =
+                    run.real_accumulated_time / static_cast<double>(run.iterations);
         }
         ConsoleReporter::ReportRuns(runs);
     }

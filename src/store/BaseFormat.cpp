@@ -41,7 +41,7 @@ std::string CheckHeader(std::uint64_t available, std::uint32_t length, std::uint
 
 } // namespace
 
-bool ScanBase(platform::File& file, BaseScan& scan) {
+bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan) {
     scan = BaseScan{};
     const std::int64_t size = file.Size();
     if (size < 0) {
@@ -50,39 +50,48 @@ bool ScanBase(platform::File& file, BaseScan& scan) {
     }
     scan.fileSize = static_cast<std::uint64_t>(size);
     const std::uint64_t end = scan.fileSize;
+    constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint32_t>::max();
 
     // Small bases are read whole; large ones a block at a time.
     std::vector<std::uint8_t> block(
         static_cast<std::size_t>(std::min<std::uint64_t>(end, kBlockSize)));
     std::uint64_t blockStart = 0;
-    std::size_t blockLength = 0;
+    std::uint64_t blockEnd = 0;
     std::uint64_t pos = 0;
+    // Room for the most records the file can hold; pages never written cost no memory.
+    offsets.reserve(offsets.size() + static_cast<std::size_t>(end / kRecordOverhead) + 1);
     while (pos < end) {
         // The 5 header bytes are all that is read of a record; its body and stamp only have
         // to fit inside the file.
-        if (pos + 5 > blockStart + blockLength && blockStart + blockLength < end) {
-            blockStart = pos;
-            if (!file.ReadAt(pos, block.data(), block.size(), blockLength)) {
+        if (pos + 5 > blockEnd && blockEnd < end) {
+            std::size_t got = 0;
+            if (!file.ReadAt(pos, block.data(), block.size(), got)) {
                 scan.reason = file.Error();
                 return false;
             }
+            blockStart = pos;
+            blockEnd = pos + got;
         }
-        const std::uint64_t inBlock = blockStart + blockLength - pos;
         std::uint8_t header[5] = {};
-        std::memcpy(header, block.data() + (pos - blockStart), std::min<std::uint64_t>(inBlock, 5));
+        const std::uint8_t* at = block.data() + (pos - blockStart);
+        const bool whole = pos + 5 <= blockEnd;
+        std::memcpy(header, at, whole ? 5 : static_cast<std::size_t>(blockEnd - pos));
         const std::uint32_t length = ReadU32(header);
-        const std::string refused = CheckHeader(end - pos, length, header[4]);
+        const std::uint8_t state = header[4];
         const std::uint64_t next = pos + length + 4;
-        if (!refused.empty() || pos > std::numeric_limits<std::uint32_t>::max()) {
+        if (!whole || length < kMinRecordLength || length > kMaxRecordLength || state > 1 ||
+            next > end || pos > kLastOffset) {
             scan.damaged = true;
             scan.damagedOffset = pos;
-            scan.reason =
-                refused.empty() ? "record beyond the 4 GiB an index can address" : refused;
+            // A short block means the file shrank under us; the header then counts as cut.
+            scan.reason = CheckHeader(whole ? end - pos : blockEnd - pos, length, state);
+            if (scan.reason.empty())
+                scan.reason = "record beyond the 4 GiB an index can address";
             return false;
         }
-        scan.offsets.push_back(static_cast<std::uint32_t>(pos));
-        if (header[4] == 0)
-            ++scan.newCount;
+        offsets.push_back(static_cast<std::uint32_t>(pos));
+        scan.newCount += state == 0;
+        scan.records++;
         if (next + kIgnoredTail >= end)
             break;
         pos = next;

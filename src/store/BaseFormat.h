@@ -23,18 +23,18 @@ constexpr std::uint32_t kIgnoredTail = 24;
 
 /// What indexing a base file found.
 struct BaseScan {
-    std::vector<std::uint32_t> offsets; ///< start of each whole record, oldest first
-    std::uint32_t newCount = 0;         ///< records whose state is 0
-    bool damaged = false;               ///< indexing stopped at a damaged record
-    std::uint64_t damagedOffset = 0;    ///< where that record starts
-    std::string reason;                 ///< why it was refused, for people
+    std::uint32_t records = 0;       ///< whole records found
+    std::uint32_t newCount = 0;      ///< records whose state is 0
+    bool damaged = false;            ///< indexing stopped at a damaged record
+    std::uint64_t damagedOffset = 0; ///< where that record starts
+    std::string reason;              ///< why it was refused, for people
     std::uint64_t fileSize = 0;
 };
 
-/// Indexes the records of an open base file, reading it in large blocks. False when the file
-/// could not be read at all or a damaged record was met (then `damaged` is set and the records
-/// before it are in `offsets`).
-bool ScanBase(platform::File& file, BaseScan& scan);
+/// Indexes the records of an open base file, reading it in large blocks, and appends the
+/// start of each whole record to `offsets`. False when the file could not be read at all or a
+/// damaged record was met (then `damaged` is set and the records before it are appended).
+bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan);
 
 enum class RecordRead { Ok, Damaged, IoError };
 

@@ -59,10 +59,9 @@ bool MessageBase::LoadIndex() {
         return false;
     }
     BaseScan scan;
-    const bool whole = ScanBase(file, scan);
+    const bool whole = ScanBase(file, offsets, scan);
     file.Close();
-    offsets.insert(offsets.end(), scan.offsets.begin(), scan.offsets.end());
-    count = static_cast<std::uint32_t>(scan.offsets.size());
+    count = scan.records;
     newCount = static_cast<std::int32_t>(scan.newCount);
     if (!whole) {
         ShowSystemMessage(scan.damaged ? kReadErrorLength : kOpenWriteCreateFile);

@@ -23,6 +23,7 @@ using core::MessageRecord;
 
 struct OpenedBase {
     platform::File file;
+    std::vector<std::uint32_t> offsets;
     BaseScan scan;
     bool whole = false;
 };
@@ -33,7 +34,7 @@ bool OpenBase(const std::string& path, OpenedBase& base) {
                      base.file.Error().c_str());
         return false;
     }
-    base.whole = core::ScanBase(base.file, base.scan);
+    base.whole = core::ScanBase(base.file, base.offsets, base.scan);
     if (!base.whole && !base.scan.damaged) {
         std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(),
                      base.scan.reason.c_str());
@@ -72,7 +73,7 @@ int Stats(const std::string& path) {
     OpenedBase base;
     if (!OpenBase(path, base))
         return 1;
-    const auto& offsets = base.scan.offsets;
+    const auto& offsets = base.offsets;
     std::printf("file: %s\n", path.c_str());
     std::printf("bytes: %llu\n", static_cast<unsigned long long>(base.scan.fileSize));
     std::printf("records: %zu\n", offsets.size());
@@ -102,10 +103,10 @@ int List(const std::string& path, const std::string& format) {
     if (json)
         std::printf("[");
     int status = base.whole ? 0 : 1;
-    for (std::size_t i = 0; i < base.scan.offsets.size(); ++i) {
+    for (std::size_t i = 0; i < base.offsets.size(); ++i) {
         MessageRecord r;
         std::string reason;
-        const std::uint64_t offset = base.scan.offsets[i];
+        const std::uint64_t offset = base.offsets[i];
         if (core::ReadRecordAt(base.file, offset, r, reason) != core::RecordRead::Ok) {
             std::fprintf(stderr, "%s: record %zu at offset %llu unreadable: %s\n", path.c_str(),
                          i + 1, static_cast<unsigned long long>(offset), reason.c_str());
@@ -135,7 +136,7 @@ int List(const std::string& path, const std::string& format) {
         }
     }
     if (json)
-        std::printf("%s]\n", base.scan.offsets.empty() ? "" : "\n");
+        std::printf("%s]\n", base.offsets.empty() ? "" : "\n");
     if (!base.whole)
         ReportDamage(path, base.scan);
     return status;
@@ -147,11 +148,11 @@ int Check(const std::string& path) {
         return 1;
     if (!base.whole) {
         ReportDamage(path, base.scan);
-        std::printf("damaged: %zu records index before offset %llu\n", base.scan.offsets.size(),
+        std::printf("damaged: %zu records index before offset %llu\n", base.offsets.size(),
                     static_cast<unsigned long long>(base.scan.damagedOffset));
         return 1;
     }
-    std::printf("ok: %zu records, %u new\n", base.scan.offsets.size(), base.scan.newCount);
+    std::printf("ok: %zu records, %u new\n", base.offsets.size(), base.scan.newCount);
     return 0;
 }
 
