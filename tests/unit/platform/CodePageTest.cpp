@@ -9,9 +9,9 @@ namespace {
 
 TEST(OemCodePageForLocale, FollowsTheLanguage) {
     const std::pair<const char*, int> cases[] = {
-        {"C", 437},          {"POSIX", 437},       {"en_US.UTF-8", 437}, {"de_DE.UTF-8", 850},
-        {"fr_FR@euro", 850}, {"pl_PL.UTF-8", 852}, {"cs_CZ", 852},       {"ru_RU.UTF-8", 866},
-        {"uk_UA", 866},      {"el_GR.UTF-8", 737}, {"tr_TR.UTF-8", 857}, {"lt_LT", 775},
+        {"C", 437},           {"POSIX", 437},       {"en_US.UTF-8", 437}, {"de_DE.UTF-8", 850},
+        {"fr_FR@euro", 850},  {"pl_PL.UTF-8", 852}, {"cs_CZ", 852},       {"ru_RU.UTF-8", 866},
+        {"uk_UA", 866},       {"el_GR.UTF-8", 737}, {"tr_TR.UTF-8", 857}, {"lt_LT", 775},
         {"he_IL.UTF-8", 862}, {"ar_EG.UTF-8", 720}, {"xx_YY", 437},
     };
     for (const auto& [locale, page] : cases)
