@@ -111,6 +111,7 @@ LinuxDatagramService::LinuxDatagramService(Config config)
     m_oemWorkgroup = nb::UpperAscii(page.AnsiToOem(page.UpperCase(m_config.identity.workgroup)));
     for (const NetworkInterface& itf : m_config.interfaces)
         m_ifindex.push_back(static_cast<int>(if_nametoindex(itf.name.c_str())));
+    m_sendSocket = OpenSocket(0, m_sendSocketError);
 }
 
 LinuxDatagramService::~LinuxDatagramService() {
@@ -120,7 +121,7 @@ LinuxDatagramService::~LinuxDatagramService() {
             std::perror("kestrola: waking the receive thread");
         m_thread.join();
     }
-    for (const int fd : {m_datagramSocket, m_nameSocket, m_wakeFd}) {
+    for (const int fd : {m_datagramSocket, m_nameSocket, m_wakeFd, m_sendSocket}) {
         if (fd >= 0)
             ::close(fd);
     }
@@ -216,10 +217,15 @@ const NetworkInterface* LinuxDatagramService::InterfaceFor(std::uint32_t remote,
 MailslotResult LinuxDatagramService::Query(const std::string& oemName, std::uint8_t suffix,
                                            std::vector<ResolvedName>& answers,
                                            bool firstAnswerOnly) {
-    int error = 0;
-    const int fd = OpenSocket(0, error);
+    const std::lock_guard lock(m_sendMutex);
+    const int fd = m_sendSocket;
     if (fd < 0)
-        return {MailslotStatus::Failed, "a socket for the name query failed: " + ErrnoText(error)};
+        return {MailslotStatus::Failed,
+                "the socket for name queries failed: " + ErrnoText(m_sendSocketError)};
+    std::vector<std::uint8_t> stale(2048);
+    // Late answers to an earlier question are still waiting; they must not be taken for new.
+    while (::recv(fd, stale.data(), stale.size(), MSG_DONTWAIT) >= 0) {
+    }
     const nb::NetbiosName name{oemName, suffix};
     std::vector<std::uint8_t> buffer(2048);
     for (int attempt = 0; attempt < m_config.queryTries && answers.empty(); ++attempt) {
@@ -255,7 +261,6 @@ MailslotResult LinuxDatagramService::Query(const std::string& oemName, std::uint
                 break;
         }
     }
-    ::close(fd);
     return {};
 }
 
@@ -325,14 +330,14 @@ MailslotResult LinuxDatagramService::WriteMailslot(const std::string& path, std:
             unicast = known->address;
     }
 
+    std::unique_lock sendLock(m_sendMutex, std::defer_lock);
     int fd = m_datagramSocket;
-    int ownSocket = -1;
     if (fd < 0) {
-        int error = 0;
-        ownSocket = OpenSocket(0, error);
-        if (ownSocket < 0)
-            return {MailslotStatus::Failed, "a socket for sending failed: " + ErrnoText(error)};
-        fd = ownSocket;
+        sendLock.lock();
+        fd = m_sendSocket;
+        if (fd < 0)
+            return {MailslotStatus::Failed,
+                    "the socket for sending failed: " + ErrnoText(m_sendSocketError)};
     }
     nb::MailslotDatagram datagram;
     datagram.id = NextId();
@@ -364,8 +369,6 @@ MailslotResult LinuxDatagramService::WriteMailslot(const std::string& path, std:
         for (const NetworkInterface& itf : m_config.interfaces)
             sendTo(itf.broadcast, itf.address);
     }
-    if (ownSocket >= 0)
-        ::close(ownSocket);
     if (sent == 0)
         return {MailslotStatus::WriteFailed,
                 "sending to \"" + parts.server + "\" failed: " + ErrnoText(lastError)};

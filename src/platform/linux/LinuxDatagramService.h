@@ -90,6 +90,11 @@ private:
     int m_datagramSocket = -1;
     int m_nameSocket = -1;
     int m_wakeFd = -1;
+    // Created with the service, so that it lives in the service's network even when a caller's
+    // thread is elsewhere; queries and writes without the ports go out on it.
+    int m_sendSocket = -1;
+    int m_sendSocketError = 0;
+    std::mutex m_sendMutex;
     std::thread m_thread;
     std::vector<int> m_ifindex; // per interface, for IP_PKTINFO
 

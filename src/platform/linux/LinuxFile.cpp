@@ -12,7 +12,9 @@ namespace kestrola::platform {
 
 namespace {
 
-int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+int Fd(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -21,7 +23,9 @@ std::string FolderOf(const std::string& path) {
 
 } // namespace
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+}
 
 File::File(File&& other) noexcept : m_handle(other.m_handle), m_error(std::move(other.m_error)) {
     other.m_handle = -1;
@@ -44,8 +48,8 @@ void File::Fail(const char* what) {
 bool File::Open(const std::string& path, FileMode mode) {
     Close();
     const bool write = mode == FileMode::ReadWriteExclusive;
-    const int fd = ::open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
         Fail("open");
         return false;
@@ -76,7 +80,7 @@ bool File::CreateTemporaryBeside(const std::string& path, std::string& tempPath)
         Fail("create temporary file");
         return false;
     }
-    struct stat original{};
+    struct stat original {};
     if (::stat(path.c_str(), &original) == 0)
         ::fchmod(fd, original.st_mode & 07777);
     ::flock(fd, LOCK_EX | LOCK_NB);
@@ -93,7 +97,7 @@ void File::Close() {
 }
 
 std::int64_t File::Size() {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(Fd(m_handle), &st) != 0) {
         Fail("stat");
         return -1;
@@ -105,8 +109,8 @@ bool File::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_
     got = 0;
     auto* bytes = static_cast<char*>(data);
     while (got < size) {
-        const ssize_t n = ::pread(Fd(m_handle), bytes + got, size - got,
-                                  static_cast<off_t>(offset + got));
+        const ssize_t n =
+            ::pread(Fd(m_handle), bytes + got, size - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -124,8 +128,8 @@ bool File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
     std::size_t done = 0;
     const auto* bytes = static_cast<const char*>(data);
     while (done < size) {
-        const ssize_t n = ::pwrite(Fd(m_handle), bytes + done, size - done,
-                                   static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pwrite(Fd(m_handle), bytes + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -163,6 +167,8 @@ bool File::Replace(const std::string& from, const std::string& to, std::string& 
     return true;
 }
 
-void File::Remove(const std::string& path) { ::unlink(path.c_str()); }
+void File::Remove(const std::string& path) {
+    ::unlink(path.c_str());
+}
 
 } // namespace kestrola::platform

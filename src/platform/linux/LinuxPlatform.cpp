@@ -48,6 +48,8 @@ std::unique_ptr<CodePage> CreateCodePage() {
     return LinuxCodePage::Create(437);
 }
 
-std::unique_ptr<Clock> CreateClock() { return std::make_unique<LinuxClock>(); }
+std::unique_ptr<Clock> CreateClock() {
+    return std::make_unique<LinuxClock>();
+}
 
 } // namespace kestrola::platform
