@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <stdexcept>
@@ -28,6 +29,7 @@ public:
     }
 
     NetnsLab() : m_prefix("kt" + std::to_string(::getpid()) + "-c") {
+        RemoveStale();
         Run("ip netns add " + Bridge());
         m_namespaces.push_back(Bridge());
         Run("ip -n " + Bridge() + " link add br0 type bridge");
@@ -80,6 +82,26 @@ public:
     }
 
 private:
+    // Namespaces of earlier runs whose process is gone (killed before it could clean up).
+    static void RemoveStale() {
+        DIR* dir = ::opendir("/run/netns");
+        if (dir == nullptr)
+            return;
+        std::vector<std::string> stale;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            const auto dash = name.find('-');
+            if (name.rfind("kt", 0) != 0 || dash == std::string::npos || dash < 3 ||
+                name.find_first_not_of("0123456789", 2) != dash)
+                continue;
+            if (::access(("/proc/" + name.substr(2, dash - 2)).c_str(), F_OK) != 0)
+                stale.push_back(name);
+        }
+        ::closedir(dir);
+        for (const std::string& name : stale)
+            Run("ip netns del " + name + " 2>/dev/null", false);
+    }
+
     std::string Bridge() const { return m_prefix + "br"; }
 
     std::string m_prefix;
