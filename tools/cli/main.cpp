@@ -6,19 +6,22 @@
 namespace {
 
 void PrintUsage(std::FILE* to) {
-    std::fprintf(
-        to, "usage: kestrola-cli COMMAND ...\n"
-            "\n"
-            "commands:\n"
-            "  base stats FILE                         counts and first/last stamp\n"
-            "  base list FILE [--format text|history|json]\n"
-            "                                          every record, decoded\n"
-            "  base check FILE                         exit 0 when every record indexes\n"
-            "  send [--from NAME] TARGET TEXT...       one message to a computer, a\n"
-            "                                          workgroup or *\n"
-            "  listen [--count N] [--timeout S] [--format text|json|hex] [--hold S] [--stats]\n"
-            "                                          print the messages that arrive\n"
-            "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n");
+    // One command per line, columns aligned.
+    // clang-format off
+    std::fprintf(to,
+                 "usage: kestrola-cli COMMAND ...\n"
+                 "\n"
+                 "commands:\n"
+                 "  base stats FILE                         counts and first/last stamp\n"
+                 "  base list FILE [--format text|history|json]\n"
+                 "                                          every record, decoded\n"
+                 "  base check FILE                         exit 0 when every record indexes\n"
+                 "  send [--from NAME] TARGET TEXT...       one message to a computer, a\n"
+                 "                                          workgroup or *\n"
+                 "  listen [--count N] [--timeout S] [--format text|json|hex]\n"
+                 "         [--hold S] [--stats]             print the messages that arrive\n"
+                 "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n");
+    // clang-format on
 }
 
 } // namespace
