@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/Mailslots.h"
 
 #include <memory>
 
@@ -14,5 +15,8 @@ namespace kestrola::platform {
 std::unique_ptr<CodePage> CreateCodePage();
 /// The system's local-time clock.
 std::unique_ptr<Clock> CreateClock();
+/// The process's mailslots on the network (the one NetBIOS datagram and name service of the
+/// process, shared by every caller). Nothing is bound or sent until it is used.
+std::shared_ptr<Mailslots> CreateMailslots();
 
 } // namespace kestrola::platform

@@ -4,5 +4,11 @@ namespace kestrola::cli {
 
 /// `kestrola-cli base ...`: inspect a message base without writing to it.
 int RunBaseCommand(int argc, char** argv);
+/// `kestrola-cli send`: one messenger datagram to a computer, a workgroup or "*".
+int RunSendCommand(int argc, char** argv);
+/// `kestrola-cli listen`: prints every datagram arriving on the messenger mailslot.
+int RunListenCommand(int argc, char** argv);
+/// `kestrola-cli names`: our NetBIOS names and interfaces, or who answers for a name.
+int RunNamesCommand(int argc, char** argv);
 
 } // namespace kestrola::cli

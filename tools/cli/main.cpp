@@ -6,6 +6,8 @@
 namespace {
 
 void PrintUsage(std::FILE* to) {
+    // One command per line, columns aligned.
+    // clang-format off
     std::fprintf(to,
                  "usage: kestrola-cli COMMAND ...\n"
                  "\n"
@@ -13,7 +15,13 @@ void PrintUsage(std::FILE* to) {
                  "  base stats FILE                         counts and first/last stamp\n"
                  "  base list FILE [--format text|history|json]\n"
                  "                                          every record, decoded\n"
-                 "  base check FILE                         exit 0 when every record indexes\n");
+                 "  base check FILE                         exit 0 when every record indexes\n"
+                 "  send [--from NAME] TARGET TEXT...       one message to a computer, a\n"
+                 "                                          workgroup or *\n"
+                 "  listen [--count N] [--timeout S] [--format text|json|hex]\n"
+                 "         [--hold S] [--stats]             print the messages that arrive\n"
+                 "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n");
+    // clang-format on
 }
 
 } // namespace
@@ -25,6 +33,12 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "base") == 0)
         return kestrola::cli::RunBaseCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "send") == 0)
+        return kestrola::cli::RunSendCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "listen") == 0)
+        return kestrola::cli::RunListenCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "names") == 0)
+        return kestrola::cli::RunNamesCommand(argc - 2, argv + 2);
     std::fprintf(stderr, "kestrola-cli: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);
     return 2;

@@ -1,0 +1,114 @@
+#include "platform/MailslotRegistry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrola::platform {
+
+std::string AddressText(std::uint32_t address) {
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+class MailslotRegistry::Reader : public MailslotReader {
+public:
+    Reader(std::shared_ptr<MailslotRegistry> registry, std::string key)
+        : m_registry(std::move(registry)), m_key(std::move(key)) {}
+    ~Reader() override {
+        const std::lock_guard lock(m_registry->m_mutex);
+        m_registry->m_queues.erase(m_key);
+    }
+
+    bool GetInfo(std::uint32_t& nextSize, std::uint32_t& count) override {
+        const std::lock_guard lock(m_registry->m_mutex);
+        const auto it = m_registry->m_queues.find(m_key);
+        if (it == m_registry->m_queues.end())
+            return false;
+        const auto& messages = it->second.messages;
+        count = static_cast<std::uint32_t>(messages.size());
+        nextSize = messages.empty() ? 0 : static_cast<std::uint32_t>(messages.front().bytes.size());
+        return true;
+    }
+
+    bool Read(void* buffer, std::size_t capacity, std::size_t& got,
+              DatagramOrigin* origin) override {
+        got = 0;
+        Message message;
+        {
+            const std::lock_guard lock(m_registry->m_mutex);
+            const auto it = m_registry->m_queues.find(m_key);
+            if (it == m_registry->m_queues.end() || it->second.messages.empty())
+                return false;
+            message = std::move(it->second.messages.front());
+            it->second.messages.pop_front();
+            it->second.counters.waiting = static_cast<std::uint32_t>(it->second.messages.size());
+        }
+        got = std::min(capacity, message.bytes.size());
+        if (got > 0)
+            std::memcpy(buffer, message.bytes.data(), got);
+        if (origin != nullptr)
+            *origin = std::move(message.origin);
+        return true;
+    }
+
+    MailslotCounters Counters() const override {
+        const std::lock_guard lock(m_registry->m_mutex);
+        const auto it = m_registry->m_queues.find(m_key);
+        return it == m_registry->m_queues.end() ? MailslotCounters{} : it->second.counters;
+    }
+
+private:
+    std::shared_ptr<MailslotRegistry> m_registry;
+    std::string m_key;
+};
+
+std::string MailslotRegistry::Key(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+}
+
+std::unique_ptr<MailslotReader> MailslotRegistry::Create(std::string_view name) {
+    std::string key = Key(name);
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_queues.try_emplace(key).second)
+            return nullptr;
+    }
+    return std::make_unique<Reader>(shared_from_this(), std::move(key));
+}
+
+bool MailslotRegistry::File(std::string_view name, std::string message, DatagramOrigin origin) {
+    const std::string key = Key(name);
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_queues.find(key);
+    if (it == m_queues.end()) {
+        ++m_unclaimed;
+        return false;
+    }
+    Queue& queue = it->second;
+    // A reader that falls behind loses the oldest messages, never the newest.
+    if (queue.messages.size() >= kQueueBound) {
+        queue.messages.pop_front();
+        ++queue.counters.dropped;
+    }
+    queue.messages.push_back({std::move(message), std::move(origin)});
+    ++queue.counters.filed;
+    queue.counters.waiting = static_cast<std::uint32_t>(queue.messages.size());
+    return true;
+}
+
+bool MailslotRegistry::Has(std::string_view name) const {
+    const std::lock_guard lock(m_mutex);
+    return m_queues.count(Key(name)) != 0;
+}
+
+std::uint64_t MailslotRegistry::Unclaimed() const {
+    const std::lock_guard lock(m_mutex);
+    return m_unclaimed;
+}
+
+} // namespace kestrola::platform

@@ -1,0 +1,272 @@
+// The Linux datagram service between two hosts of a namespace lab, in one process: each service
+// is created inside its host's namespace, so its sockets live there.
+#include "platform/linux/LinuxDatagramService.h"
+
+#include "NetnsLab.h"
+#include "platform/linux/LinuxCodePage.h"
+#include "platform/linux/LinuxNetbiosIdentity.h"
+#include "platform/netbios/DatagramPacket.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+
+namespace kestrola::platform {
+namespace {
+
+using testing::NetnsLab;
+
+class LinuxDatagramServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!NetnsLab::SkipReason().empty())
+            return;
+        s_lab = new NetnsLab();
+        s_a = s_lab->AddHost(1);
+        s_b = s_lab->AddHost(2);
+    }
+    static void TearDownTestSuite() {
+        delete s_lab;
+        s_lab = nullptr;
+    }
+    void SetUp() override {
+        if (const std::string reason = NetnsLab::SkipReason(); !reason.empty())
+            GTEST_SKIP() << reason;
+    }
+
+    // A service of host `ns` named `name` in `workgroup`, created inside the host.
+    static std::unique_ptr<LinuxDatagramService>
+    Service(const std::string& ns, const std::string& name, const std::string& workgroup) {
+        return NetnsLab::In(ns, [&] {
+            LinuxDatagramService::Config config;
+            config.identity = {name, workgroup};
+            std::vector<std::string> notes;
+            config.interfaces = ListInterfaces("", notes);
+            config.codePage = LinuxCodePage::Create(437);
+            config.queryWait = std::chrono::milliseconds(100);
+            // Binding happens with the first mailslot, so that comes here too, inside the host.
+            return std::make_unique<LinuxDatagramService>(std::move(config));
+        });
+    }
+
+    static MailslotResult Create(const std::string& ns, LinuxDatagramService& service,
+                                 const std::string& path, std::unique_ptr<MailslotReader>& reader) {
+        return NetnsLab::In(ns, [&] { return service.CreateMailslot(path, reader); });
+    }
+
+    // Waits (bounded) until `reader` has `count` messages waiting.
+    static bool WaitFor(MailslotReader& reader, std::uint32_t count) {
+        for (int i = 0; i < 200; ++i) {
+            std::uint32_t size = 0;
+            std::uint32_t waiting = 0;
+            if (reader.GetInfo(size, waiting) && waiting >= count)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    static std::string Take(MailslotReader& reader, DatagramOrigin* origin = nullptr) {
+        std::string buffer(1024, '\0');
+        std::size_t got = 0;
+        EXPECT_TRUE(reader.Read(buffer.data(), buffer.size(), got, origin));
+        buffer.resize(got);
+        return buffer;
+    }
+
+    // Every write happens inside the sender's host, never in the machine's own network.
+    static bool Write(const std::string& ns, LinuxDatagramService& service, const std::string& path,
+                      const std::string& bytes) {
+        std::size_t written = 0;
+        const MailslotResult result =
+            NetnsLab::In(ns, [&] { return service.WriteMailslot(path, bytes, written); });
+        EXPECT_TRUE(result.ok()) << result.detail;
+        return result.ok() && written == bytes.size();
+    }
+
+    static inline NetnsLab* s_lab = nullptr;
+    static inline std::string s_a;
+    static inline std::string s_b;
+};
+
+TEST_F(LinuxDatagramServiceTest, UnicastFromPort138AfterOneQueryThenFromTheCache) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    auto b = Service(s_b, "hostb", "WORKGROUP");
+    std::unique_ptr<MailslotReader> atA, atB;
+    ASSERT_TRUE(Create(s_a, *a, "\\\\.\\mailslot\\MESSNGR", atA).ok());
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    ASSERT_TRUE(a->Bound());
+
+    ASSERT_TRUE(
+        Write(s_a, *a, "\\\\HostB\\mailslot\\messngr", std::string("HOSTA\0HOSTB\0one\0", 16)));
+    ASSERT_TRUE(
+        Write(s_a, *a, "\\\\HOSTB\\mailslot\\messngr", std::string("HOSTA\0HOSTB\0two\0", 16)));
+    ASSERT_TRUE(WaitFor(*atB, 2));
+    DatagramOrigin origin;
+    EXPECT_EQ(Take(*atB, &origin), std::string("HOSTA\0HOSTB\0one\0", 16));
+    EXPECT_EQ(origin.sourceAddress, 0x0AD50001u);
+    EXPECT_EQ(origin.sourcePort, 138) << "the service holds 138, so it sends from there";
+    EXPECT_EQ(origin.destinationAddress, 0x0AD50002u);
+    EXPECT_EQ(origin.type, netbios::kDirectUnique);
+    EXPECT_EQ(origin.sourceName, "HOSTA<00>");
+    EXPECT_EQ(origin.destinationName, "HOSTB<00>");
+    EXPECT_EQ(Take(*atB), std::string("HOSTA\0HOSTB\0two\0", 16));
+    EXPECT_EQ(b->Stats().queriesAnswered, 1u) << "the second send used the cached answer";
+    std::uint32_t size = 0, waiting = 0;
+    ASSERT_TRUE(atA->GetInfo(size, waiting));
+    EXPECT_EQ(waiting, 0u) << "a unicast reaches the named computer only";
+}
+
+TEST_F(LinuxDatagramServiceTest, WithoutThePortsSendsFromAnEphemeralPort) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    auto b = Service(s_b, "HOSTB", "WORKGROUP");
+    std::unique_ptr<MailslotReader> atB;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    ASSERT_FALSE(a->Bound());
+    ASSERT_TRUE(
+        Write(s_a, *a, "\\\\WORKGROUP\\mailslot\\messngr", std::string("HOSTA\0W\0x\0", 10)));
+    ASSERT_TRUE(WaitFor(*atB, 1));
+    DatagramOrigin origin;
+    Take(*atB, &origin);
+    EXPECT_NE(origin.sourcePort, 138);
+    EXPECT_NE(origin.sourcePort, 0);
+    EXPECT_EQ(origin.type, netbios::kDirectGroup);
+    EXPECT_EQ(origin.destinationAddress, 0x0AD500FFu);
+    EXPECT_EQ(b->Stats().queriesAnswered, 0u) << "a workgroup is not asked for";
+}
+
+TEST_F(LinuxDatagramServiceTest, EachLocalMailslotHasItsOwnQueue) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    auto b = Service(s_b, "HOSTB", "WORKGROUP");
+    std::unique_ptr<MailslotReader> messenger, browse, lanman, again;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", messenger).ok());
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\BROWSE", browse).ok());
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\MAILSLOT\\lanman", lanman).ok());
+    const MailslotResult taken = Create(s_b, *b, "\\\\.\\mailslot\\browse", again);
+    EXPECT_EQ(taken.status, MailslotStatus::NameTaken);
+
+    ASSERT_TRUE(Write(s_a, *a, "\\\\WORKGROUP\\mailslot\\browse", "announcement"));
+    ASSERT_TRUE(Write(s_a, *a, "\\\\WORKGROUP\\mailslot\\LANMAN", "old announcement"));
+    ASSERT_TRUE(Write(s_a, *a, "\\\\WORKGROUP\\mailslot\\NETLOGON", "nobody listens"));
+    ASSERT_TRUE(Write(s_a, *a, "\\\\WORKGROUP\\mailslot\\messngr", std::string("A\0W\0hi\0", 7)));
+    ASSERT_TRUE(WaitFor(*messenger, 1));
+    ASSERT_TRUE(WaitFor(*browse, 1));
+    ASSERT_TRUE(WaitFor(*lanman, 1));
+    DatagramOrigin origin;
+    EXPECT_EQ(Take(*browse, &origin), "announcement");
+    EXPECT_EQ(origin.mailslot, "\\MAILSLOT\\BROWSE");
+    EXPECT_EQ(Take(*lanman), "old announcement");
+    EXPECT_EQ(Take(*messenger), std::string("A\0W\0hi\0", 7));
+    EXPECT_EQ(b->Stats().unclaimed, 1u);
+}
+
+TEST_F(LinuxDatagramServiceTest, RefusesMalformedAndForeignDatagrams) {
+    auto b = Service(s_b, "HOSTB", "WORKGROUP");
+    std::unique_ptr<MailslotReader> atB;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    netbios::MailslotDatagram d;
+    d.source = {"HOSTA", 0};
+    d.destination = {"HOSTB", 0};
+    d.mailslot = "\\MAILSLOT\\MESSNGR";
+    d.data = std::string("A\0B\0ok\0", 7);
+    const std::string good = netbios::BuildMailslotDatagram(d);
+    std::string fragment = good;
+    fragment[1] = 0x03;
+    netbios::MailslotDatagram other = d;
+    other.destination = {"HOSTC", 0};
+    netbios::MailslotDatagram suffix20 = d;
+    suffix20.destination = {"HOSTB", 0x20};
+    const std::vector<std::string> packets = {"garbage",
+                                              fragment,
+                                              netbios::BuildMailslotDatagram(other),
+                                              netbios::BuildMailslotDatagram(suffix20),
+                                              good.substr(0, good.size() - 1),
+                                              good};
+    NetnsLab::In(s_a, [&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(138);
+        to.sin_addr.s_addr = htonl(0x0AD50002);
+        for (const std::string& p : packets)
+            ::sendto(fd, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        ::close(fd);
+        return 0;
+    });
+    ASSERT_TRUE(WaitFor(*atB, 1));
+    for (int i = 0; i < 100 && b->Stats().datagrams < packets.size(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const LinuxDatagramService::Statistics stats = b->Stats();
+    EXPECT_EQ(stats.datagrams, packets.size());
+    EXPECT_EQ(stats.refused, 3u);
+    EXPECT_EQ(stats.notForUs, 2u);
+    EXPECT_EQ(Take(*atB), std::string("A\0B\0ok\0", 7));
+    EXPECT_EQ(atB->Counters().filed, 1u);
+}
+
+TEST_F(LinuxDatagramServiceTest, AnswersForItsOwnNamesOnly) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    auto b = Service(s_b, "HOSTB", "SALES");
+    std::unique_ptr<MailslotReader> atB;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    struct Case {
+        std::string name;
+        std::uint8_t suffix;
+        bool answered, group;
+    };
+    const Case cases[] = {{"hostb", 0x00, true, false},  {"HOSTB", 0x03, true, false},
+                          {"sales", 0x00, true, true},   {"HOSTB", 0x20, false, false},
+                          {"SALES", 0x1D, false, false}, {"HOSTX", 0x00, false, false}};
+    for (const Case& c : cases) {
+        std::vector<ResolvedName> answers;
+        const MailslotResult result =
+            NetnsLab::In(s_a, [&] { return a->ResolveName(c.name, c.suffix, answers); });
+        ASSERT_TRUE(result.ok()) << result.detail;
+        ASSERT_EQ(answers.size(), c.answered ? 1u : 0u) << c.name << " " << int(c.suffix);
+        if (c.answered) {
+            EXPECT_EQ(answers[0].address, 0x0AD50002u);
+            EXPECT_EQ(answers[0].group, c.group) << c.name;
+        }
+    }
+}
+
+TEST_F(LinuxDatagramServiceTest, KnownGroupsAndGroupAnswersGoAsBroadcasts) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    auto b = Service(s_b, "HOSTB", "SALES");
+    std::unique_ptr<MailslotReader> atB;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    // Asked for, answered as a group: broadcast.
+    ASSERT_TRUE(Write(s_a, *a, "\\\\sales\\mailslot\\messngr", std::string("A\0SALES\0one\0", 12)));
+    auto a2 = Service(s_a, "HOSTA", "WORKGROUP");
+    a2->AddKnownGroup("Sales");
+    // Known as a group: no question asked.
+    ASSERT_TRUE(
+        Write(s_a, *a2, "\\\\SALES\\mailslot\\messngr", std::string("A\0SALES\0two\0", 12)));
+    ASSERT_TRUE(WaitFor(*atB, 2));
+    EXPECT_EQ(b->Stats().queriesAnswered, 1u);
+    for (int i = 0; i < 2; ++i) {
+        DatagramOrigin origin;
+        Take(*atB, &origin);
+        EXPECT_EQ(origin.type, netbios::kDirectGroup);
+        EXPECT_EQ(origin.destinationAddress, 0x0AD500FFu);
+    }
+}
+
+TEST_F(LinuxDatagramServiceTest, OneOwnerOfThePortsPerNetwork) {
+    auto b = Service(s_b, "HOSTB", "WORKGROUP");
+    std::unique_ptr<MailslotReader> first, second;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", first).ok());
+    auto rival = Service(s_b, "HOSTB", "WORKGROUP");
+    const MailslotResult taken = Create(s_b, *rival, "\\\\.\\mailslot\\MESSNGR", second);
+    EXPECT_EQ(taken.status, MailslotStatus::NameTaken);
+    EXPECT_NE(taken.detail.find("UDP port 138"), std::string::npos) << taken.detail;
+    first.reset();
+    b.reset(); // the ports go with the service
+    EXPECT_TRUE(Create(s_b, *rival, "\\\\.\\mailslot\\MESSNGR", second).ok());
+}
+
+} // namespace
+} // namespace kestrola::platform

@@ -1,0 +1,240 @@
+// kestrola-cli send, listen and names: the messenger's transport from the command line, for
+// scripts (alerts from servers) and as a real peer in tests.
+
+#include "CliOutput.h"
+#include "Commands.h"
+#include "messaging/DatagramCodec.h"
+#include "messaging/MailslotChannel.h"
+#include "platform/Platform.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace kestrola::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && value >= 0;
+}
+
+std::string TypeName(std::uint8_t type) {
+    switch (type) {
+    case 0x10:
+        return "DIRECT_UNIQUE";
+    case 0x11:
+        return "DIRECT_GROUP";
+    case 0x12:
+        return "BROADCAST";
+    default:
+        return "0x" + Hex(std::string(1, static_cast<char>(type)));
+    }
+}
+
+// Peak resident memory of this process, from the kernel's own accounting.
+long PeakMemoryKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+std::string WithLineFeeds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+int RunSendCommand(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {"from"}, args, error) || args.words.size() < 2) {
+        std::fprintf(stderr, "%s\nusage: kestrola-cli send [--from NAME] TARGET TEXT...\n",
+                     error.empty() ? "kestrola-cli send: a target and a text are needed"
+                                   : ("kestrola-cli send: " + error).c_str());
+        return 2;
+    }
+    const auto codePage = platform::CreateCodePage();
+    const auto mailslots = platform::CreateMailslots();
+    const std::string from = args.Option("from", mailslots->Identity().computerName);
+    const std::string& target = args.words[0];
+    std::string text = args.words[1];
+    for (std::size_t i = 2; i < args.words.size(); ++i)
+        text += " " + args.words[i];
+    const std::string datagram = core::EncodeDatagram(*codePage, from, target, text);
+    core::MailslotChannel channel(*mailslots);
+    return channel.Send(target, datagram.data(), datagram.size()) ? 0 : 1;
+}
+
+int RunListenCommand(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {"count", "timeout", "format", "hold"}, args, error) ||
+        !args.words.empty()) {
+        std::fprintf(stderr,
+                     "%s\nusage: kestrola-cli listen [--count N] [--timeout S] "
+                     "[--format text|json|hex] [--hold S] [--stats]\n",
+                     error.empty() ? "kestrola-cli listen: unexpected words"
+                                   : ("kestrola-cli listen: " + error).c_str());
+        return 2;
+    }
+    double count = 0;
+    double timeout = 0;
+    double hold = 0;
+    const std::string format = args.Option("format", "text");
+    if (!ParseNumber(args.Option("count", "0"), count) ||
+        !ParseNumber(args.Option("timeout", "0"), timeout) ||
+        !ParseNumber(args.Option("hold", "0"), hold) ||
+        (format != "text" && format != "json" && format != "hex")) {
+        std::fprintf(stderr, "kestrola-cli listen: --count, --timeout and --hold take a number, "
+                             "--format text, json or hex\n");
+        return 2;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    const auto codePage = platform::CreateCodePage();
+    const auto mailslots = platform::CreateMailslots();
+    core::MailslotChannel channel(*mailslots);
+    if (!channel.Open())
+        return 1;
+    const platform::NetbiosIdentity us = mailslots->Identity();
+    const long memoryAtOpen = PeakMemoryKb();
+    std::fprintf(stderr, "listening on %s as %s in %s\n", core::kLocalMailslot,
+                 us.computerName.c_str(), us.workgroup.c_str());
+    std::fflush(stderr);
+
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    // With --hold nothing is read for a while, so that the queue fills as behind a busy window.
+    while (g_stop == 0 && elapsed() < hold)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    std::uint64_t received = 0;
+    core::MessageRecord record;
+    while (g_stop == 0 && (count == 0 || received < count) &&
+           (timeout == 0 || elapsed() < timeout + hold)) {
+        platform::DatagramOrigin origin;
+        std::string whole;
+        const core::ReceiveResult result = channel.Receive(record, &origin, &whole);
+        if (result == core::ReceiveFailed)
+            return 1;
+        if (result == core::NothingReceived && origin.sourceAddress == 0 && whole.empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        ++received;
+        // Dropped by the receive rule (empty, or an empty sender) yet still shown here.
+        const bool dropped = result != core::MessageReceived;
+        core::DecodeDatagram(*codePage, record);
+        if (format == "hex") {
+            std::printf("%s\n", Hex(whole).c_str());
+        } else if (format == "json") {
+            std::printf(
+                "{\"number\": %llu, \"source\": \"%s\", \"sourcePort\": %u, \"destination\": "
+                "\"%s\", \"type\": %u, \"sourceName\": %s, \"destinationName\": %s, "
+                "\"mailslot\": %s, \"length\": %zu, \"dropped\": %s, \"from\": %s, \"to\": %s, "
+                "\"text\": %s, \"bytes\": \"%s\"}\n",
+                static_cast<unsigned long long>(received),
+                platform::AddressText(origin.sourceAddress).c_str(), origin.sourcePort,
+                platform::AddressText(origin.destinationAddress).c_str(), origin.type,
+                JsonString(origin.sourceName).c_str(), JsonString(origin.destinationName).c_str(),
+                JsonString(origin.mailslot).c_str(), origin.length, dropped ? "true" : "false",
+                JsonString(record.from).c_str(), JsonString(record.to).c_str(),
+                JsonString(record.text).c_str(), Hex(whole).c_str());
+        } else {
+            std::printf("#%llu %s:%u %s -> %s %s to %s, %zu bytes%s\nFrom: %s\nTo:   %s\n%s\n\n",
+                        static_cast<unsigned long long>(received),
+                        platform::AddressText(origin.sourceAddress).c_str(), origin.sourcePort,
+                        origin.sourceName.c_str(), origin.destinationName.c_str(),
+                        TypeName(origin.type).c_str(),
+                        platform::AddressText(origin.destinationAddress).c_str(), origin.length,
+                        dropped ? " (dropped: empty sender)" : "", record.from.c_str(),
+                        record.to.c_str(), WithLineFeeds(record.text).c_str());
+        }
+        std::fflush(stdout);
+    }
+    if (args.Has("stats")) {
+        const platform::MailslotCounters counters = channel.Counters();
+        std::fprintf(stderr,
+                     "{\"received\": %llu, \"filed\": %llu, \"dropped\": %llu, \"waiting\": %u, "
+                     "\"peakMemoryKbAtOpen\": %ld, \"peakMemoryKb\": %ld}\n",
+                     static_cast<unsigned long long>(received),
+                     static_cast<unsigned long long>(counters.filed),
+                     static_cast<unsigned long long>(counters.dropped), counters.waiting,
+                     memoryAtOpen, PeakMemoryKb());
+    }
+    return 0;
+}
+
+int RunNamesCommand(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {"resolve", "suffix"}, args, error) || !args.words.empty()) {
+        std::fprintf(stderr, "%s\nusage: kestrola-cli names [--resolve NAME [--suffix HEX]]\n",
+                     error.empty() ? "kestrola-cli names: unexpected words"
+                                   : ("kestrola-cli names: " + error).c_str());
+        return 2;
+    }
+    const auto mailslots = platform::CreateMailslots();
+    if (!args.Has("resolve")) {
+        const platform::NetbiosIdentity us = mailslots->Identity();
+        std::printf("computer: %s\nworkgroup: %s\n", us.computerName.c_str(), us.workgroup.c_str());
+        for (const platform::NetworkInterface& itf : mailslots->Interfaces())
+            std::printf("interface: %s %s broadcast %s\n", itf.name.c_str(),
+                        platform::AddressText(itf.address).c_str(),
+                        platform::AddressText(itf.broadcast).c_str());
+        return 0;
+    }
+    const std::string name = args.Option("resolve");
+    char* end = nullptr;
+    const std::string suffixText = args.Option("suffix", "00");
+    const unsigned long suffix = std::strtoul(suffixText.c_str(), &end, 16);
+    if (*end != '\0' || suffix > 0xFF) {
+        std::fprintf(stderr, "kestrola-cli names: --suffix takes a hexadecimal byte\n");
+        return 2;
+    }
+    std::vector<platform::ResolvedName> answers;
+    const platform::MailslotResult result =
+        mailslots->ResolveName(name, static_cast<std::uint8_t>(suffix), answers);
+    if (!result.ok()) {
+        std::fprintf(stderr, "kestrola-cli names: %s\n", result.detail.c_str());
+        return 1;
+    }
+    char shown[8];
+    std::snprintf(shown, sizeof shown, "<%02lX>", suffix);
+    if (answers.empty()) {
+        std::fprintf(stderr, "kestrola-cli names: nobody answered for %s%s\n", name.c_str(), shown);
+        return 1;
+    }
+    for (const platform::ResolvedName& answer : answers)
+        std::printf("%s%s %s %s ttl %u\n", name.c_str(), shown,
+                    platform::AddressText(answer.address).c_str(),
+                    answer.group ? "group" : "unique", answer.ttlSeconds);
+    return 0;
+}
+
+} // namespace kestrola::cli
