@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/Shell.h"
 
 #include <memory>
 
@@ -14,5 +15,7 @@ namespace kestrola::platform {
 std::unique_ptr<CodePage> CreateCodePage();
 /// The system's local-time clock.
 std::unique_ptr<Clock> CreateClock();
+/// The desktop's shell: its opener and its registered web browser.
+std::unique_ptr<Shell> CreateShell();
 
 } // namespace kestrola::platform
