@@ -44,6 +44,9 @@ FlatButton::FlatButton(const QString& text, QWidget* parent) : QPushButton(text,
 
 void FlatButton::SetFlat(bool flat) {
     m_flat = flat;
+    // The raised look never hovers.
+    if (!flat)
+        m_hover = false;
     update();
 }
 
@@ -194,6 +197,9 @@ void FlatButton::TrackHover(const QPoint& position, bool leftButtonDown) {
     if (!m_flat)
         return;
     if (rect().contains(position)) {
+        // A disabled button takes no mouse input, so it never hovers.
+        if (!isEnabled())
+            return;
         if (!m_hover && QApplication::activeWindow() != nullptr) {
             m_hover = true;
             update();
@@ -220,6 +226,14 @@ void FlatButton::leaveEvent(QEvent* event) {
 void FlatButton::mouseMoveEvent(QMouseEvent* event) {
     QPushButton::mouseMoveEvent(event);
     TrackHover(event->position().toPoint(), (event->buttons() & Qt::LeftButton) != 0);
+}
+
+void FlatButton::changeEvent(QEvent* event) {
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && m_hover) {
+        m_hover = false;
+        update();
+    }
 }
 
 void FlatButton::focusOutEvent(QFocusEvent* event) {

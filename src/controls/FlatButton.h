@@ -73,6 +73,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void TrackHover(const QPoint& position, bool leftButtonDown);

@@ -33,13 +33,18 @@ QPixmap LoadImageResource(int id, QSize size, qreal ratio) {
     QSvgRenderer renderer(path);
     if (!renderer.isValid())
         return {};
+    const QSize natural = renderer.defaultSize();
     if (size.isEmpty())
-        size = renderer.defaultSize();
+        size = natural;
     QPixmap pixmap(size * ratio);
     pixmap.fill(Qt::transparent);
     {
+        // The image keeps its proportions, centred in the size asked for.
+        const QSizeF fitted = QSizeF(natural).scaled(QSizeF(size * ratio), Qt::KeepAspectRatio);
+        const QPointF corner((pixmap.width() - fitted.width()) / 2,
+                             (pixmap.height() - fitted.height()) / 2);
         QPainter painter(&pixmap);
-        renderer.render(&painter);
+        renderer.render(&painter, QRectF(corner, fitted));
     }
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;

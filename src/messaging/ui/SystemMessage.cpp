@@ -17,6 +17,10 @@ void SetNoticeColours(const core::ButtonColours& colours) {
     g_noticeColours = colours;
 }
 
+void ClearNoticeColours() {
+    g_noticeColours.reset();
+}
+
 const core::ButtonColours* NoticeColours() {
     return g_noticeColours ? &*g_noticeColours : nullptr;
 }

@@ -14,6 +14,8 @@ namespace kestrola::ui {
 
 /// Sets the colours of every notice's OK button (the main window's button colours).
 void SetNoticeColours(const core::ButtonColours& colours);
+/// Lets every notice's OK button keep its own colours again.
+void ClearNoticeColours();
 /// The notice colours, or nullptr while none are set (the button keeps its own).
 const core::ButtonColours* NoticeColours();
 
