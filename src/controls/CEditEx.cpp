@@ -40,7 +40,7 @@ void CEditEx::ApplyColours() {
     viewport()->update();
 }
 
-void CEditEx::SetTextFont(const core::FontRecord* record) {
+void CEditEx::SetTextFont(const FontRecord* record) {
     if (record == nullptr)
         return;
     setFont(FontFromRecord(*record, m_defaultFont));

@@ -16,7 +16,7 @@ std::uint32_t ToColorRef(const QColor& colour) {
            static_cast<std::uint32_t>(rgb.blue()) << 16;
 }
 
-QFont FontFromRecord(const core::FontRecord& record, const QFont& defaultFont) {
+QFont FontFromRecord(const FontRecord& record, const QFont& defaultFont) {
     QFont font = defaultFont;
     if (record.IsZero())
         return font;

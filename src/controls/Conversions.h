@@ -16,7 +16,7 @@ QColor ToQColor(std::uint32_t colorRef);
 std::uint32_t ToColorRef(const QColor& colour);
 
 /// The font a font record asks for; a zeroed record gives `defaultFont`.
-QFont FontFromRecord(const core::FontRecord& record, const QFont& defaultFont);
+QFont FontFromRecord(const FontRecord& record, const QFont& defaultFont);
 
 /// A core rectangle as a QRect.
 inline QRect ToQRect(const core::Rect& r) {

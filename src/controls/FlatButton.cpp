@@ -36,7 +36,7 @@ FlatButton::FlatButton(const QString& text, QWidget* parent) : QPushButton(text,
     m_activeBackground = m_inactiveBackground;
     m_inactiveForeground = palette().color(QPalette::ButtonText);
     m_activeForeground = m_inactiveForeground;
-    m_focusColor = ToQColor(core::kDefaultFocusColor);
+    m_focusColor = ToQColor(kDefaultFocusColor);
     setMouseTracking(true);
     // Every pixel is painted here, so nothing needs to be erased first.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -77,7 +77,7 @@ void FlatButton::SetFocusColor(const QColor& colour, bool repaint) {
     SetColour(m_focusColor, colour, repaint);
 }
 
-void FlatButton::SetColours(const core::ButtonColours& colours, bool repaint) {
+void FlatButton::SetColours(const ButtonColours& colours, bool repaint) {
     m_inactiveBackground = ToQColor(colours.inactiveBackground);
     m_activeBackground = ToQColor(colours.activeBackground);
     m_inactiveForeground = ToQColor(colours.inactiveForeground);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/ButtonColours.h"
 #include "controls/ButtonFace.h"
 
 #include <QColor>
@@ -39,7 +40,7 @@ public:
     /// The focus frame of the raised look.
     void SetFocusColor(const QColor& colour, bool repaint);
     /// All five colours at once (each 0x00BBGGRR).
-    void SetColours(const core::ButtonColours& colours, bool repaint);
+    void SetColours(const ButtonColours& colours, bool repaint);
 
     QColor InactiveBackground() const { return m_inactiveBackground; }
     QColor InactiveForeground() const { return m_inactiveForeground; }

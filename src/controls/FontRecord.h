@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kestrola::core {
+namespace kestrola::ui {
 
 /// A logical font as the settings keep it. A record whose fields are all zero and whose face
 /// name is empty stands for the platform's default font.
@@ -28,4 +28,4 @@ struct FontRecord {
     friend bool operator==(const FontRecord&, const FontRecord&) = default;
 };
 
-} // namespace kestrola::core
+} // namespace kestrola::ui

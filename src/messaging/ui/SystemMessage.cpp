@@ -9,11 +9,11 @@ namespace kestrola::ui {
 
 namespace {
 
-std::optional<core::ButtonColours> g_noticeColours;
+std::optional<ButtonColours> g_noticeColours;
 
 } // namespace
 
-void SetNoticeColours(const core::ButtonColours& colours) {
+void SetNoticeColours(const ButtonColours& colours) {
     g_noticeColours = colours;
 }
 
@@ -21,7 +21,7 @@ void ClearNoticeColours() {
     g_noticeColours.reset();
 }
 
-const core::ButtonColours* NoticeColours() {
+const ButtonColours* NoticeColours() {
     return g_noticeColours ? &*g_noticeColours : nullptr;
 }
 

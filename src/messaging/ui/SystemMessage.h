@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/ButtonFace.h"
+#include "controls/ButtonColours.h"
 #include "messaging/Reporting.h"
 
 #include <QString>
@@ -13,11 +13,11 @@ class Shell;
 namespace kestrola::ui {
 
 /// Sets the colours of every notice's OK button (the main window's button colours).
-void SetNoticeColours(const core::ButtonColours& colours);
+void SetNoticeColours(const ButtonColours& colours);
 /// Lets every notice's OK button keep its own colours again.
 void ClearNoticeColours();
 /// The notice colours, or nullptr while none are set (the button keeps its own).
-const core::ButtonColours* NoticeColours();
+const ButtonColours* NoticeColours();
 
 /// Shows a "System message" notice with `message`, counting down `seconds` (0: no countdown),
 /// and returns when it has closed: QDialog::Accepted for OK and the countdown, Rejected for Esc.

@@ -58,7 +58,7 @@ TEST_F(CEditExTest, FontFromTheRecord) {
     edit.SetTextFont(nullptr);
     EXPECT_EQ(edit.font(), platform);
 
-    core::FontRecord record;
+    FontRecord record;
     record.height = -20;
     record.weight = 700;
     record.italic = 1;
@@ -69,7 +69,7 @@ TEST_F(CEditExTest, FontFromTheRecord) {
     EXPECT_TRUE(edit.font().italic());
     EXPECT_EQ(edit.font().family(), QStringLiteral("DejaVu Sans Mono"));
 
-    const core::FontRecord zero;
+    const FontRecord zero;
     edit.SetTextFont(&zero);
     EXPECT_EQ(edit.font(), platform);
 }

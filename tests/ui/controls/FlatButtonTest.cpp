@@ -127,6 +127,12 @@ TEST_F(FlatButtonTest, FlatPressSinksTheEdgeAndMovesTheIconByOnePixel) {
     EXPECT_EQ(PixelAt(image, icon.x(), icon.y()), QColor(Qt::magenta));
 }
 
+TEST_F(FlatButtonTest, FastSecondClickIsASecondPress) {
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    QTest::mouseDClick(host.windowHandle(), Qt::LeftButton, {}, button->geometry().center());
+    EXPECT_EQ(clicks.count(), 2);
+}
+
 TEST_F(FlatButtonTest, CaptionMovesWithThePress) {
     MouseOver();
     const QRect resting = Caption();
@@ -223,7 +229,7 @@ TEST(FlatButtonPicture, StripOfEveryState) {
     QWidget strip;
     strip.setWindowTitle(QStringLiteral("Flat buttons"));
     auto* rows = new QVBoxLayout(&strip);
-    const core::ButtonColours dark{0x00403530, 0x00705A48, 0x00E0E0E0, 0x00FFFFFF, 0x0000A5FF};
+    const ButtonColours dark{0x00403530, 0x00705A48, 0x00E0E0E0, 0x00FFFFFF, 0x0000A5FF};
     std::vector<std::pair<QWidget*, FlatButton*>> rowsAndHover;
     for (const bool custom : {false, true}) {
         auto* rowWidget = new QWidget;

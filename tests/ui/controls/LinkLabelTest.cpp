@@ -150,18 +150,5 @@ TEST_F(LinkLabelTest, FailureReportsTheLastAttemptsCodeAndClearsVisited) {
     EXPECT_EQ(shell.browserRuns.size(), std::size(cases));
 }
 
-TEST_F(LinkLabelTest, UnderlineAndColoursAreSettable) {
-    LinkLabel* label = Make(QStringLiteral("link"));
-    label->Attach();
-    EXPECT_TRUE(label->font().underline());
-    label->SetUnderline(false);
-    EXPECT_FALSE(label->font().underline());
-    label->SetLinkColour(QColor(1, 2, 3));
-    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(1, 2, 3));
-    label->SetVisitedColour(QColor(4, 5, 6));
-    label->SetVisited(true);
-    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(4, 5, 6));
-}
-
 } // namespace
 } // namespace kestrola::ui

@@ -174,7 +174,7 @@ TEST(SystemMessage, ReportedFailuresShowTheirTextInANotice) {
 
 TEST(SystemMessage, NoticeColoursReachTheOkButton) {
     RecordingShell shell;
-    const core::ButtonColours colours{0x00202080, 0x00208020, 0x00FFFFFF, 0x00000000, 0x0000A5FF};
+    const ButtonColours colours{0x00202080, 0x00208020, 0x00FFFFFF, 0x00000000, 0x0000A5FF};
     SetNoticeColours(colours);
     ASSERT_NE(NoticeColours(), nullptr);
     testing::WhenModal([&](QWidget* modal) {

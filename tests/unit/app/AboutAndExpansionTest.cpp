@@ -20,12 +20,6 @@ TEST(AboutInfo, BuildLineAndUpgradePage) {
     EXPECT_TRUE(shell.browserRuns.empty());
 }
 
-TEST(AboutInfo, LinksCarryTheirQueries) {
-    EXPECT_TRUE(std::string_view(kMakerSiteUrl).ends_with(".example/?inref=kestrola-net"));
-    EXPECT_TRUE(std::string_view(kSupportMailUrl).starts_with("mailto:"));
-    EXPECT_TRUE(std::string_view(kSupportMailUrl).ends_with("?subject=About Kestrola NET"));
-}
-
 TEST(AboutInfo, HelpFileReplacesTheExtension) {
     const std::pair<const char*, const char*> cases[] = {
         {"/usr/bin/kestrola-net", "/usr/bin/kestrola-net.HLP"},
