@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
+#include "platform/Shell.h"
 
 #include <memory>
 
@@ -18,5 +19,7 @@ std::unique_ptr<Clock> CreateClock();
 /// The process's mailslots on the network (the one NetBIOS datagram and name service of the
 /// process, shared by every caller). Nothing is bound or sent until it is used.
 std::shared_ptr<Mailslots> CreateMailslots();
+/// The desktop's shell: its opener and its registered web browser.
+std::unique_ptr<Shell> CreateShell();
 
 } // namespace kestrola::platform
