@@ -2,8 +2,10 @@
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/ProcessEnvironment.h"
 
 #include <memory>
+#include <string_view>
 
 namespace kestrola::platform {
 
@@ -14,5 +16,9 @@ namespace kestrola::platform {
 std::unique_ptr<CodePage> CreateCodePage();
 /// The system's local-time clock.
 std::unique_ptr<Clock> CreateClock();
+/// The running process's surroundings: folders, working directory, single-instance marker.
+std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
+/// The line end that text files written by the program use on this system.
+std::string_view NativeLineEnd();
 
 } // namespace kestrola::platform

@@ -50,4 +50,8 @@ std::unique_ptr<CodePage> CreateCodePage() {
 
 std::unique_ptr<Clock> CreateClock() { return std::make_unique<LinuxClock>(); }
 
+std::string_view NativeLineEnd() {
+    return "\n";
+}
+
 } // namespace kestrola::platform
