@@ -13,7 +13,10 @@ void PrintUsage(std::FILE* to) {
                  "  base stats FILE                         counts and first/last stamp\n"
                  "  base list FILE [--format text|history|json]\n"
                  "                                          every record, decoded\n"
-                 "  base check FILE                         exit 0 when every record indexes\n");
+                 "  base check FILE                         exit 0 when every record indexes\n"
+                 "  settings list [--ini]                   every setting with its value\n"
+                 "  settings get [--ini] SECTION KEY        one setting's value\n"
+                 "  settings set [--ini] SECTION KEY VALUE  change a setting between runs\n");
 }
 
 } // namespace
@@ -25,6 +28,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "base") == 0)
         return kestrola::cli::RunBaseCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "settings") == 0)
+        return kestrola::cli::RunSettingsCommand(argc - 2, argv + 2);
     std::fprintf(stderr, "kestrola-cli: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);
     return 2;
