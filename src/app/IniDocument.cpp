@@ -1,6 +1,7 @@
 #include "app/IniDocument.h"
 
 #include <algorithm>
+#include <string>
 
 namespace kestrola::core {
 
@@ -205,6 +206,17 @@ IniDocument::Edit IniDocument::Set(std::string_view section, std::string_view ke
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                    Classify(std::string(key) + "=" + stored));
     return Edit::Changed;
+}
+
+IniDocument::Edit IniDocument::SetInt(std::string_view section, std::string_view key,
+                                      std::int32_t value) {
+    // Integers read from an empty text take the caller's default, so only a non-empty text
+    // can already hold the value.
+    if (const auto stored = Find(section, key); stored && !stored->empty() &&
+                                                ProfileIntFromText(*stored) == value &&
+                                                IsStorableSection(section) && IsStorableKey(key))
+        return Edit::Unchanged;
+    return Set(section, key, std::to_string(value));
 }
 
 std::string IniDocument::Serialize(std::string_view lineEnd) const {

@@ -49,6 +49,9 @@ public:
     /// a new section at the end. Values that would not read back as given (blanks at either
     /// end, enclosing quotation marks) are written inside double quotation marks.
     Edit Set(std::string_view section, std::string_view key, std::string_view value);
+    /// Stores `value` as signed decimal text like Set, except that a stored text that already
+    /// reads as `value` (a note after the number, say) is left as it is.
+    Edit SetInt(std::string_view section, std::string_view key, std::int32_t value);
 
     /// The whole text with `lineEnd` after every line.
     std::string Serialize(std::string_view lineEnd) const;

@@ -75,9 +75,26 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
         m_error = "section or key name or value cannot be stored in an INI file";
         return false;
     }
-    Write write{std::string(section), std::string(key), std::string(value)};
+    return Store({std::string(section), std::string(key), std::string(value), false});
+}
+
+bool IniProfileStore::WriteInt(std::string_view section, std::string_view key, std::int32_t value) {
+    if (!IniDocument::IsStorableSection(section) || !IniDocument::IsStorableKey(key)) {
+        m_error = "section or key name cannot be stored in an INI file";
+        return false;
+    }
+    return Store({std::string(section), std::string(key), std::to_string(value), true});
+}
+
+IniDocument::Edit IniProfileStore::Apply(IniDocument& document, const Write& write) {
+    return write.integer
+               ? document.SetInt(write.section, write.key, ProfileIntFromText(write.value))
+               : document.Set(write.section, write.key, write.value);
+}
+
+bool IniProfileStore::Store(Write write) {
     if (m_batchDepth > 0) {
-        m_snapshot.Set(section, key, value);
+        Apply(m_snapshot, write);
         m_pending.push_back(std::move(write));
         return true;
     }
@@ -131,8 +148,7 @@ bool IniProfileStore::Commit(const std::vector<Write>& writes) {
     IniDocument document(bytes);
     bool changed = false;
     for (const Write& write : writes)
-        changed |=
-            document.Set(write.section, write.key, write.value) == IniDocument::Edit::Changed;
+        changed |= Apply(document, write) == IniDocument::Edit::Changed;
     if (!changed)
         return true;
     bytes = document.Serialize(platform::NativeLineEnd());

@@ -23,6 +23,9 @@ public:
     std::optional<std::string> Find(std::string_view section, std::string_view key) const override;
     bool WriteString(std::string_view section, std::string_view key,
                      std::string_view value) override;
+    /// Leaves a stored text that already reads as `value` as it is, so that a note a person
+    /// wrote after the number survives the program's write-back.
+    bool WriteInt(std::string_view section, std::string_view key, std::int32_t value) override;
     void BeginBatch() override;
     bool EndBatch() override;
     std::string Location() const override { return m_path; }
@@ -33,7 +36,11 @@ private:
         std::string section;
         std::string key;
         std::string value;
+        bool integer = false; // value is the decimal text of an integer
     };
+
+    bool Store(Write write);
+    static IniDocument::Edit Apply(IniDocument& document, const Write& write);
 
     /// Reads and parses the file; false when it is missing or cannot be read.
     bool ReadDocument(IniDocument& document) const;

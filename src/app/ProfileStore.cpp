@@ -23,11 +23,6 @@ std::string ProfileStore::ReadString(std::string_view section, std::string_view 
 }
 
 bool ProfileStore::WriteInt(std::string_view section, std::string_view key, std::int32_t value) {
-    // A stored text that already reads as this number stays as it was, so that a note a
-    // person wrote after the number ("1 ; ctrl+alt+k") survives the write-back at exit.
-    if (const auto stored = Find(section, key);
-        stored && !stored->empty() && ProfileIntFromText(*stored) == value)
-        return true;
     char text[16];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
     return WriteString(section, key, text);

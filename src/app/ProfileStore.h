@@ -38,9 +38,9 @@ public:
     /// The text under `key`, or `fallback` when the key is missing.
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view fallback) const;
-    /// Stores an integer as signed decimal text. A stored text that already reads as `value`
-    /// is left as it is.
-    bool WriteInt(std::string_view section, std::string_view key, std::int32_t value);
+    /// Stores an integer as signed decimal text. Backends may leave a stored text that
+    /// already reads as `value` as it is.
+    virtual bool WriteInt(std::string_view section, std::string_view key, std::int32_t value);
 
     /// Keeps a batch open for the life of a scope.
     class Batch {

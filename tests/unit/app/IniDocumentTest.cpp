@@ -167,6 +167,18 @@ TEST(IniDocument, SameValueChangesNothing) {
     EXPECT_EQ(document.Serialize("\r\n"), text) << "quotes, spacing and the mark stay";
 }
 
+TEST(IniDocument, IntegerWritesKeepATextThatAlreadyReadsAsTheNumber) {
+    IniDocument document("[S]\na=1 ; ctrl+alt+k\nb=\nc=07\nd=abc\ne=2\n");
+    EXPECT_EQ(document.SetInt("S", "a", 1), IniDocument::Edit::Unchanged);
+    EXPECT_EQ(document.SetInt("S", "b", 0), IniDocument::Edit::Changed) << "empty is no number";
+    EXPECT_EQ(document.SetInt("S", "c", 7), IniDocument::Edit::Unchanged);
+    EXPECT_EQ(document.SetInt("S", "d", 0), IniDocument::Edit::Unchanged);
+    EXPECT_EQ(document.SetInt("S", "e", -3), IniDocument::Edit::Changed);
+    EXPECT_EQ(document.SetInt("S", "f", 5), IniDocument::Edit::Changed);
+    EXPECT_EQ(document.SetInt("S", "a=", 1), IniDocument::Edit::Refused);
+    EXPECT_EQ(document.Serialize("\n"), "[S]\na=1 ; ctrl+alt+k\nb=0\nc=07\nd=abc\ne=-3\nf=5\n");
+}
+
 TEST(IniDocument, ValuesReadBackExactlyAsWritten) {
     for (const std::string value :
          {"", "plain", " lead", "trail ", "\tboth\t", "\"q\"", "'s'", "\"", "'", "a=b", "x;y",
