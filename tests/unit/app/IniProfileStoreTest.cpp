@@ -34,60 +34,6 @@ protected:
     testing::TempDir m_dir;
 };
 
-// A file as a person edits it: a byte-order mark, CR LF line ends, comments, names in odd
-// case, quoted values, a duplicate key, a section the program does not know.
-const std::string kHandEdited = "\xEF\xBB\xBF"
-                                "; Kestrola settings, edited by hand\r\n"
-                                "[systemsettings]\r\n"
-                                "  FLATBUTTONS = 0 \r\n"
-                                "SkinFileName = \"  my skin.skn \"\r\n"
-                                "HotKey=2 ; not a comment: digits first\r\n"
-                                "hotkey=1\r\n"
-                                "\r\n"
-                                "; sounds\r\n"
-                                "[EventsSettings]\r\n"
-                                "PersonalSoundFile='C:\\sounds\\me.wav'\r\n"
-                                "[Plugins]\r\n"
-                                "Enabled=yes\r\n";
-
-TEST_F(IniProfileStoreTest, HandEditedFileReadsAsTheDesktopReadsIt) {
-    WriteFileBytes(path(), kHandEdited);
-    const IniProfileStore store(path());
-    EXPECT_EQ(store.ReadInt("SystemSettings", "FlatButtons", 1), 0);
-    EXPECT_EQ(store.ReadString("SystemSettings", "SkinFileName", "default.skn"), "  my skin.skn ");
-    EXPECT_EQ(store.ReadInt("SystemSettings", "HotKey", 0), 2);
-    EXPECT_EQ(store.ReadString("EventsSettings", "PersonalSoundFile", ""), "C:\\sounds\\me.wav");
-    EXPECT_EQ(store.ReadInt("Plugins", "Enabled", 5), 0) << "present but not a number";
-    EXPECT_EQ(store.ReadInt("SystemSettings", "ToolTips", 5), 5) << "missing";
-    EXPECT_EQ(store.ReadString("SystemSettings", "ToolTips", "dflt"), "dflt");
-}
-
-TEST_F(IniProfileStoreTest, WritesKeepCommentsAndUnknownSections) {
-    WriteFileBytes(path(), kHandEdited);
-    IniProfileStore store(path());
-    EXPECT_TRUE(store.WriteInt("SystemSettings", "FlatButtons", -3));
-    EXPECT_TRUE(store.WriteString("SystemSettings", "MinimizeOnESC", "1"));
-    EXPECT_TRUE(store.WriteString("EventsSettings", "PersonalSoundFile", "me.wav"));
-    EXPECT_TRUE(store.WriteInt("ColorsSettings", "TextColor", 255));
-    EXPECT_EQ(ReadFileBytes(path()), "\xEF\xBB\xBF"
-                                     "; Kestrola settings, edited by hand\n"
-                                     "[systemsettings]\n"
-                                     "  FLATBUTTONS = -3\n"
-                                     "SkinFileName = \"  my skin.skn \"\n"
-                                     "HotKey=2 ; not a comment: digits first\n"
-                                     "hotkey=1\n"
-                                     "MinimizeOnESC=1\n"
-                                     "\n"
-                                     "; sounds\n"
-                                     "[EventsSettings]\n"
-                                     "PersonalSoundFile=me.wav\n"
-                                     "[Plugins]\n"
-                                     "Enabled=yes\n"
-                                     "\n"
-                                     "[ColorsSettings]\n"
-                                     "TextColor=255\n");
-}
-
 TEST_F(IniProfileStoreTest, MissingFileReadsDefaultsAndFirstWriteCreatesItsFolder) {
     const std::string nested = m_dir.File("Ovrin software/Kestrola NET.conf");
     IniProfileStore store(nested);
