@@ -8,8 +8,8 @@ std::string BuildLine() {
     return "Kestrola NET Build : " + std::to_string(kBuildNumber);
 }
 
-void OpenUpgradePage(platform::Shell& shell) {
-    shell.Open("open", std::string(kUpgradePageUrl));
+int OpenUpgradePage(platform::Shell& shell) {
+    return shell.Open("open", std::string(kUpgradePageUrl));
 }
 
 std::string HelpFilePath(std::string_view programPath) {

@@ -28,8 +28,9 @@ inline constexpr std::string_view kUpgradePageUrl =
 /// "Kestrola NET Build : %d" with the build number.
 std::string BuildLine();
 
-/// Asks the shell to open the sibling product's page; the result is not looked at.
-void OpenUpgradePage(platform::Shell& shell);
+/// Asks the shell to open the sibling product's page; returns the shell's result, which the
+/// callers ignore.
+int OpenUpgradePage(platform::Shell& shell);
 
 /// The help file beside the program: its path with the extension replaced by ".HLP" (added
 /// when it has none).

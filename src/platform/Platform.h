@@ -4,8 +4,10 @@
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
 #include "platform/Shell.h"
+#include "platform/ProcessEnvironment.h"
 
 #include <memory>
+#include <string_view>
 
 namespace kestrola::platform {
 
@@ -21,5 +23,9 @@ std::unique_ptr<Clock> CreateClock();
 std::shared_ptr<Mailslots> CreateMailslots();
 /// The desktop's shell: its opener and its registered web browser.
 std::unique_ptr<Shell> CreateShell();
+/// The running process's surroundings: folders, working directory, single-instance marker.
+std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
+/// The line end that text files written by the program use on this system.
+std::string_view NativeLineEnd();
 
 } // namespace kestrola::platform
