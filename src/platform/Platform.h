@@ -3,11 +3,15 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
-#include "platform/Shell.h"
 #include "platform/ProcessEnvironment.h"
+#include "platform/QuitRequests.h"
+#include "platform/Shell.h"
+#include "platform/Sound.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrola::platform {
 
@@ -27,5 +31,10 @@ std::unique_ptr<Shell> CreateShell();
 std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
 /// The line end that text files written by the program use on this system.
 std::string_view NativeLineEnd();
+/// The event-sound player; relative names are looked for in the working directory and then in
+/// `soundFolders`. With KESTROLA_SOUND_LOG set, every request is also written to that file.
+std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders);
+/// Catches the system's requests to end the program for the event loop.
+std::unique_ptr<QuitRequests> CreateQuitRequests();
 
 } // namespace kestrola::platform
