@@ -30,11 +30,15 @@ constexpr int kStyledButtons[] = {kNewButton,    kReplyButton,  kPreviousButton,
 
 MainWindow::MainWindow(const MainWindowServices& services, MainView& view)
     : m_services(services), m_view(view), m_settings(LoadedSettings(services, view)),
-      m_base(m_settings.baseFileName, m_settings.historyFileName, services.clock),
+      m_base(services.makeBase
+                 ? services.makeBase(m_settings.baseFileName, m_settings.historyFileName,
+                                     services.clock)
+                 : std::make_unique<MessageBase>(m_settings.baseFileName,
+                                                 m_settings.historyFileName, services.clock)),
       m_channel(services.mailslots), m_recents(services.codePage),
-      m_viewer(m_base, services.codePage, view, services.shell), m_tray(view, m_base, m_settings),
-      m_sender(m_channel, m_base, m_viewer, view, m_settings, services.codePage, m_recents, *this),
-      m_receiver(m_channel, m_base, m_viewer, m_settings, services.codePage, *this) {
+      m_viewer(*m_base, services.codePage, view, services.shell), m_tray(view, *m_base, m_settings),
+      m_sender(m_channel, *m_base, m_viewer, view, m_settings, services.codePage, m_recents, *this),
+      m_receiver(m_channel, *m_base, m_viewer, m_settings, services.codePage, *this) {
     m_viewer.onCountersChanged = [this] {
         m_tray.RefreshAttention();
         m_tray.ShowNewState();
@@ -91,11 +95,11 @@ bool MainWindow::Initialise() {
         RequestEnd();
     }
 
-    m_base.LoadIndex();
-    if (m_base.count > 0)
-        m_base.current = 1;
-    if (m_base.current > 0) {
-        if (m_base.ReadRecord(m_base.current, m_viewer.shown) == MessageBase::kRead)
+    m_base->LoadIndex();
+    if (m_base->count > 0)
+        m_base->current = 1;
+    if (m_base->current > 0) {
+        if (m_base->ReadRecord(m_base->current, m_viewer.shown) == MessageBase::kRead)
             m_viewer.ParseAndShow(m_viewer.shown);
         else
             RequestEnd();

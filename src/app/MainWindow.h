@@ -12,6 +12,8 @@
 #include "store/RecentRecipients.h"
 #include "store/Viewer.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +41,11 @@ struct MainWindowServices {
     platform::Shell& shell;
     platform::Sound& sound;
     RecipientNetwork& network;
+    /// Makes the message base for the file names of the settings; empty for the plain one.
+    std::function<std::unique_ptr<MessageBase>(const std::string& baseFileName,
+                                               const std::string& historyFileName,
+                                               const platform::Clock& clock)>
+        makeBase;
 };
 
 /// The poll timer's period.
@@ -107,7 +114,7 @@ public:
     std::string LocalNameUpper() const override;
 
     const AppSettings& Settings() const { return m_settings; }
-    MessageBase& Base() { return m_base; }
+    MessageBase& Base() { return *m_base; }
     Viewer& GetViewer() { return m_viewer; }
     TrayAttention& Tray() { return m_tray; }
     Sender& GetSender() { return m_sender; }
@@ -125,7 +132,7 @@ private:
     MainWindowServices m_services;
     MainView& m_view;
     AppSettings m_settings;
-    MessageBase m_base;
+    std::unique_ptr<MessageBase> m_base;
     MailslotChannel m_channel;
     std::vector<std::string> m_ignoreAllowWords;
     std::vector<std::string> m_ignoreAllowTwits;

@@ -17,11 +17,14 @@ Receiver::Receiver(MailslotChannel& channel, MessageBase& base, Viewer& viewer,
 ReceiveOutcome Receiver::Poll() {
     ReceiveOutcome outcome;
     m_duplicates.Tick();
-    if (m_viewer.busy) {
+    // A tick that arrives while a notice of this receiving work waits for the user (a failed
+    // write of the base or the log) counts as busy too: it must not refill the record in use.
+    if (m_viewer.busy || m_polling) {
         // Datagrams stay queued for a later tick.
         outcome.busy = true;
         return outcome;
     }
+    const BusyScope polling(m_polling);
     if (m_channel.Receive(received) != MessageReceived)
         return outcome;
     outcome.received = true;

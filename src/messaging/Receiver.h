@@ -47,6 +47,7 @@ private:
     const platform::CodePage& m_codePage;
     WindowOperations& m_window;
     DuplicateDetector m_duplicates;
+    bool m_polling = false;
 };
 
 } // namespace kestrola::core

@@ -253,6 +253,8 @@ void MainDialog::OnCommand(int id) {
 }
 
 void MainDialog::ExpansionChanged(bool nowExpanded) {
+    // "Send to All Network" has no behaviour: expanding does not enable it.
+    m_sendToAll->setEnabled(false);
     m_core->OnExpansionChanged(nowExpanded);
 }
 

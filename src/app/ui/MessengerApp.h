@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MainWindow.h"
 #include "app/RecipientNetwork.h"
 
 #include <functional>
@@ -32,6 +33,8 @@ struct MessengerPlatform {
     platform::QuitRequests* quitRequests = nullptr;
     /// Makes the network neighbourhood for the window; empty for the stand-in.
     std::function<std::unique_ptr<core::RecipientNetwork>()> makeNetwork;
+    /// Makes the message base; empty for the plain one.
+    decltype(core::MainWindowServices::makeBase) makeBase;
 };
 
 /// The program, from the single-instance test to the end of the main window: a second start

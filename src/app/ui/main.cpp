@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     const auto sound =
         platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));
 
-    const ui::MessengerPlatform messenger{*environment, *mailslots, *codePage,          *clock,
-                                          *shell,       *sound,     quitRequests.get(), {}};
+    const ui::MessengerPlatform messenger{
+        *environment, *mailslots, *codePage, *clock, *shell, *sound, quitRequests.get(), {}, {}};
     return ui::RunMessengerApp(commandLine, messenger);
 }
