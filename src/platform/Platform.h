@@ -3,7 +3,12 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
+#include "platform/NetworkProvider.h"
+#include "platform/PlatformVersion.h"
+#include "platform/ServiceControl.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 
 namespace kestrola::platform {
@@ -18,5 +23,17 @@ std::unique_ptr<Clock> CreateClock();
 /// The process's mailslots on the network (the one NetBIOS datagram and name service of the
 /// process, shared by every caller). Nothing is bound or sent until it is used.
 std::shared_ptr<Mailslots> CreateMailslots();
+
+/// How long a scan's group enumeration waits for the answers to its AnnouncementRequests
+/// (others answer after a random wait of up to two seconds).
+inline constexpr std::chrono::milliseconds kBrowseCollectTime{2500};
+/// The network provider: its workgroups and computers come from the browse list of the
+/// process's datagram service; a group enumeration first waits `collect` for announcements.
+std::shared_ptr<NetworkProvider>
+CreateNetworkProvider(std::chrono::milliseconds collect = kBrowseCollectTime);
+/// The version record of the running system.
+PlatformVersion GetPlatformVersion();
+/// Opens the system's service control manager with `access`; nullptr where there is none.
+std::unique_ptr<ServiceManager> OpenServiceManager(std::uint32_t access);
 
 } // namespace kestrola::platform

@@ -10,5 +10,7 @@ int RunSendCommand(int argc, char** argv);
 int RunListenCommand(int argc, char** argv);
 /// `kestrola-cli names`: our NetBIOS names and interfaces, or who answers for a name.
 int RunNamesCommand(int argc, char** argv);
+/// `kestrola-cli browse`: the network's workgroups and their computers.
+int RunBrowseCommand(int argc, char** argv);
 
 } // namespace kestrola::cli

@@ -20,7 +20,8 @@ void PrintUsage(std::FILE* to) {
                  "                                          workgroup or *\n"
                  "  listen [--count N] [--timeout S] [--format text|json|hex]\n"
                  "         [--hold S] [--stats]             print the messages that arrive\n"
-                 "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n");
+                 "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n"
+                 "  browse [--wait S] [--format text|json]  workgroups and their computers\n");
     // clang-format on
 }
 
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
         return kestrola::cli::RunListenCommand(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "names") == 0)
         return kestrola::cli::RunNamesCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "browse") == 0)
+        return kestrola::cli::RunBrowseCommand(argc - 2, argv + 2);
     std::fprintf(stderr, "kestrola-cli: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);
     return 2;
