@@ -16,6 +16,7 @@ namespace kestrola::cli {
 namespace {
 
 constexpr double kLongestWait = 600;
+constexpr const char* kUsage = "usage: kestrola-cli browse [--wait S] [--format text|json]";
 
 struct Listed {
     platform::NetResource group;
@@ -59,9 +60,10 @@ int RunBrowseCommand(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, {"wait", "format"}, args, error) || !args.words.empty()) {
-        std::fprintf(stderr, "%s\nusage: kestrola-cli browse [--wait S] [--format text|json]\n",
+        std::fprintf(stderr, "%s\n%s\n",
                      error.empty() ? "kestrola-cli browse: unexpected words"
-                                   : ("kestrola-cli browse: " + error).c_str());
+                                   : ("kestrola-cli browse: " + error).c_str(),
+                     kUsage);
         return 2;
     }
     const std::string format = args.Option("format", "text");
@@ -72,8 +74,10 @@ int RunBrowseCommand(int argc, char** argv) {
     const double wait = std::strtod(waitText.c_str(), &end);
     if (waitText.empty() || *end != '\0' || !(wait >= 0 && wait <= kLongestWait) ||
         (format != "text" && format != "json")) {
-        std::fprintf(stderr, "kestrola-cli browse: --wait takes seconds from 0 to 600, --format "
-                             "text or json\n");
+        std::fprintf(stderr,
+                     "kestrola-cli browse: --wait takes seconds from 0 to 600, --format "
+                     "text or json\n%s\n",
+                     kUsage);
         return 2;
     }
     const auto provider = platform::CreateNetworkProvider(

@@ -627,7 +627,7 @@ void LinuxDatagramService::HandleBrowserFrame(const nb::MailslotDatagram& d, std
         const auto limit = m_config.answerDelayLimit.count();
         std::uniform_int_distribution<std::int64_t> wait(0, limit > 0 ? limit : 0);
         m_schedule.Requested(now, std::chrono::milliseconds(wait(m_random)));
-        ++m_stats.requestsAnswered;
+        ++m_stats.requestsHeard;
         return;
     }
     const nb::Announcement& a = parsed.announcement;

@@ -98,7 +98,7 @@ public:
         std::uint64_t unclaimed = 0; ///< for a mailslot nobody created here
         std::uint64_t queriesAnswered = 0;
         std::uint64_t browserFrames = 0;     ///< announcements taken into the browse list
-        std::uint64_t requestsAnswered = 0;  ///< AnnouncementRequests that moved our announcement
+        std::uint64_t requestsHeard = 0;     ///< AnnouncementRequests for us that we answer
         std::uint64_t announcementsSent = 0; ///< our own announcements (per interface)
     };
     Statistics Stats() const;
