@@ -3,6 +3,8 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
+#include "platform/Shell.h"
+#include "platform/ProcessEnvironment.h"
 #include "platform/NetworkProvider.h"
 #include "platform/PlatformVersion.h"
 #include "platform/ServiceControl.h"
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 namespace kestrola::platform {
 
@@ -23,6 +26,12 @@ std::unique_ptr<Clock> CreateClock();
 /// The process's mailslots on the network (the one NetBIOS datagram and name service of the
 /// process, shared by every caller). Nothing is bound or sent until it is used.
 std::shared_ptr<Mailslots> CreateMailslots();
+/// The desktop's shell: its opener and its registered web browser.
+std::unique_ptr<Shell> CreateShell();
+/// The running process's surroundings: folders, working directory, single-instance marker.
+std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
+/// The line end that text files written by the program use on this system.
+std::string_view NativeLineEnd();
 
 /// How long a scan's group enumeration waits for the answers to its AnnouncementRequests
 /// (others answer after a random wait of up to two seconds).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace kestrola::platform {
@@ -14,6 +15,11 @@ public:
     virtual ~Shell() = default;
     /// Opens `target` with `verb` ("open", "explore"); returns the result code above.
     virtual int Open(const std::string& verb, const std::string& target) = 0;
+    /// Starts the desktop's registered web browser on `url`: its command cut before the
+    /// document placeholder, a blank and the URL, run without a shell. Returns the result code
+    /// above (8 when the command would not fit its 520 characters), or nothing when no browser
+    /// is registered.
+    virtual std::optional<int> RunWebBrowser(const std::string& url) = 0;
 };
 
 } // namespace kestrola::platform

@@ -10,6 +10,8 @@ int RunSendCommand(int argc, char** argv);
 int RunListenCommand(int argc, char** argv);
 /// `kestrola-cli names`: our NetBIOS names and interfaces, or who answers for a name.
 int RunNamesCommand(int argc, char** argv);
+/// `kestrola-cli settings ...`: list, read and change the program's settings.
+int RunSettingsCommand(int argc, char** argv);
 /// `kestrola-cli browse`: the network's workgroups and their computers.
 int RunBrowseCommand(int argc, char** argv);
 

@@ -52,4 +52,8 @@ std::unique_ptr<Clock> CreateClock() {
     return std::make_unique<LinuxClock>();
 }
 
+std::string_view NativeLineEnd() {
+    return "\n";
+}
+
 } // namespace kestrola::platform

@@ -2,6 +2,7 @@
 
 #include "platform/Shell.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,9 +16,16 @@ public:
         calls.emplace_back(verb, target);
         return result;
     }
+    std::optional<int> RunWebBrowser(const std::string& url) override {
+        browserRuns.push_back(url);
+        return browserResult;
+    }
 
     int result = 42;
     std::vector<std::pair<std::string, std::string>> calls;
+    /// What the browser fallback answers; nothing means no browser is registered.
+    std::optional<int> browserResult;
+    std::vector<std::string> browserRuns;
 };
 
 } // namespace kestrola::platform::testing

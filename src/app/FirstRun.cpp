@@ -1,0 +1,25 @@
+#include "app/FirstRun.h"
+
+#include "app/AppSettings.h"
+#include "platform/Shell.h"
+
+namespace kestrola::core {
+
+bool CheckFirstRun(ProfileStore& store, const FirstRunCallbacks& callbacks, platform::Shell& shell,
+                   std::string* versionRead) {
+    const std::string version = store.ReadString(kSystemSettings, "CurrentVersion", "");
+    if (versionRead != nullptr)
+        *versionRead = version;
+    if (version == kCurrentVersion)
+        return false;
+    // Written before the question, so that a crash or kill during the dialogs does not ask
+    // again on the next start.
+    store.WriteString(kSystemSettings, "CurrentVersion", kCurrentVersion);
+    if (callbacks.askYesNo && callbacks.askYesNo(kUpdateQuestion))
+        OpenUpgradePage(shell);
+    if (callbacks.showAboutBox)
+        callbacks.showAboutBox();
+    return true;
+}
+
+} // namespace kestrola::core

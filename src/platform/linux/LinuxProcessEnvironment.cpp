@@ -1,0 +1,101 @@
+#include "platform/Platform.h"
+#include "platform/linux/LinuxInstanceMarker.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrola::platform {
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// XDG base-directory variables count only when they hold an absolute path.
+std::string AbsoluteVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] != '/')
+        return {};
+    return WithoutTrailingSlashes(value);
+}
+
+std::string HomeFolder() {
+    if (std::string home = AbsoluteVariable("HOME"); !home.empty())
+        return home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/')
+        return WithoutTrailingSlashes(found->pw_dir);
+    return {};
+}
+
+std::string XdgFolder(const char* variable, const char* underHome) {
+    if (std::string folder = AbsoluteVariable(variable); !folder.empty())
+        return folder;
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + underHome;
+}
+
+class LinuxProcessEnvironment : public ProcessEnvironment {
+public:
+    std::string ExecutablePath() const override {
+        std::error_code error;
+        const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+        return error ? std::string() : path.string();
+    }
+
+    std::string ConfigFolder() const override { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
+
+    std::string DataFolder() const override { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
+
+    bool IsWritableFolder(const std::string& folder) const override {
+        struct stat st {};
+        return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+               ::access(folder.c_str(), W_OK | X_OK) == 0;
+    }
+
+    bool MakeFolder(const std::string& folder) override {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        return std::filesystem::is_directory(folder, error);
+    }
+
+    bool SetWorkingFolder(const std::string& folder) override {
+        return ::chdir(folder.c_str()) == 0;
+    }
+
+    MarkerResult CreateInstanceMarker(const std::string& name,
+                                      std::unique_ptr<InstanceMarker>& marker) override {
+        marker.reset();
+        // The runtime folder is per user and per login, the natural place for a lock; without
+        // one, the per-user data folder stands in.
+        std::string folder = AbsoluteVariable("XDG_RUNTIME_DIR");
+        if (folder.empty()) {
+            const std::string data = DataFolder();
+            if (data.empty())
+                return MarkerResult::Failed;
+            folder = data + "/kestrola-net";
+            if (!MakeFolder(folder))
+                return MarkerResult::Failed;
+        }
+        return CreateLockFileMarker(folder + "/" + name + ".lock", marker);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment() {
+    return std::make_unique<LinuxProcessEnvironment>();
+}
+
+} // namespace kestrola::platform

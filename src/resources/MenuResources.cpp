@@ -1,0 +1,34 @@
+#include "resources/MenuResources.h"
+
+namespace kestrola::core {
+
+namespace {
+
+const std::vector<MenuResource>& Menus() {
+    static const std::vector<MenuResource> menus = {
+        {kClickMenu,
+         "click",
+         {
+             {kGoToUrl, "&Go to URL"},
+             {kOpenFile, "&Open File"},
+             {0, {}},
+             {kReplyTo, "&Reply to"},
+             {kSendNew, "&Send new"},
+             {0, {}},
+             {kCopy, "&Copy\tCtrl+C"},
+         }},
+    };
+    return menus;
+}
+
+} // namespace
+
+const MenuResource* LoadMenuResource(int id) {
+    for (const auto& menu : Menus()) {
+        if (menu.id == id)
+            return &menu;
+    }
+    return nullptr;
+}
+
+} // namespace kestrola::core

@@ -1,0 +1,140 @@
+#include "controls/CEditEx.h"
+
+#include "UiTestSupport.h"
+#include "resources/MenuResources.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kestrola::ui {
+namespace {
+
+QStringList ActionTexts(QWidget* popup) {
+    QStringList texts;
+    for (QAction* action : popup->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+}
+
+class CEditExTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        edit.resize(320, 120);
+        edit.setPlainText(QStringLiteral("hello world example"));
+        ASSERT_TRUE(testing::ShowAndActivate(&edit));
+    }
+    // The middle of the word starting at `position`.
+    QPoint PointOf(int position) {
+        QTextCursor cursor(edit.document());
+        cursor.setPosition(position);
+        return edit.cursorRect(cursor).center() + QPoint(4, 0);
+    }
+
+    CEditEx edit;
+};
+
+TEST_F(CEditExTest, ColourSettersReturnThePreviousColour) {
+    const QColor base = edit.palette().color(QPalette::Base);
+    EXPECT_EQ(edit.SetBackgroundColour(QColor(10, 20, 30)), base);
+    EXPECT_EQ(edit.SetBackgroundColour(QColor(40, 50, 60)), QColor(10, 20, 30));
+    EXPECT_EQ(edit.palette().color(QPalette::Base), QColor(40, 50, 60));
+    EXPECT_EQ(edit.palette().color(QPalette::Inactive, QPalette::Base), QColor(40, 50, 60));
+
+    const QColor text = edit.palette().color(QPalette::Text);
+    EXPECT_EQ(edit.SetTextColour(QColor(200, 0, 0)), text);
+    EXPECT_EQ(edit.SetTextColour(QColor(0, 200, 0)), QColor(200, 0, 0));
+    EXPECT_EQ(edit.palette().color(QPalette::Text), QColor(0, 200, 0));
+
+    // The viewport paints the new background.
+    const QImage image = testing::Grab(edit.viewport());
+    EXPECT_EQ(testing::PixelAt(image, edit.viewport()->width() - 3, edit.viewport()->height() - 3),
+              QColor(40, 50, 60));
+}
+
+TEST_F(CEditExTest, FontFromTheRecord) {
+    const QFont platform = edit.font();
+    edit.SetTextFont(nullptr);
+    EXPECT_EQ(edit.font(), platform);
+
+    FontRecord record;
+    record.height = -20;
+    record.weight = 700;
+    record.italic = 1;
+    record.faceName = "DejaVu Sans Mono";
+    edit.SetTextFont(&record);
+    EXPECT_EQ(edit.font().pixelSize(), 20);
+    EXPECT_EQ(edit.font().weight(), QFont::Bold);
+    EXPECT_TRUE(edit.font().italic());
+    EXPECT_EQ(edit.font().family(), QStringLiteral("DejaVu Sans Mono"));
+
+    const FontRecord zero;
+    edit.SetTextFont(&zero);
+    EXPECT_EQ(edit.font(), platform);
+}
+
+TEST_F(CEditExTest, DoubleClickSelectsTheWordBehindTheClickMenu) {
+    edit.setReadOnly(true);
+    edit.contextMenuId = core::kClickMenu;
+    edit.doubleClickMenuId = core::kClickMenu;
+    QSignalSpy chosen(&edit, &CEditEx::CommandChosen);
+    QStringList texts;
+    QString selectedWhileOpen;
+    testing::WhenPopup([&](QWidget* popup) {
+        texts = ActionTexts(popup);
+        selectedWhileOpen = edit.textCursor().selectedText();
+        auto* menu = qobject_cast<QMenu*>(popup);
+        ASSERT_NE(menu, nullptr);
+        QAction* reply = menu->actions().at(3);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(reply).center());
+    });
+    QTest::mouseDClick(edit.viewport(), Qt::LeftButton, {}, PointOf(6));
+    EXPECT_EQ(texts, (QStringList{"&Go to URL", "&Open File", "-", "&Reply to", "&Send new", "-",
+                                  "&Copy\tCtrl+C"}));
+    EXPECT_EQ(selectedWhileOpen, QStringLiteral("world"));
+    EXPECT_EQ(edit.textCursor().selectedText(), QStringLiteral("world"));
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen.at(0).at(0).toInt(), core::kReplyTo);
+}
+
+TEST_F(CEditExTest, WithoutMenuIdsTheEditBehavesPlainly) {
+    QSignalSpy chosen(&edit, &CEditEx::CommandChosen);
+    QTest::mouseDClick(edit.windowHandle(), Qt::LeftButton, {},
+                       edit.viewport()->mapTo(&edit, PointOf(6)));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(edit.textCursor().selectedText(), QStringLiteral("world"));
+    EXPECT_EQ(chosen.count(), 0);
+}
+
+TEST_F(CEditExTest, RightClickShowsTheProgramsMenuOrTheStandardOne) {
+    struct Case {
+        int menuId;
+        bool own;
+    };
+    for (const Case c : {Case{0, false}, Case{core::kClickMenu, true}, Case{999, false}}) {
+        edit.contextMenuId = c.menuId;
+        QStringList texts;
+        bool seen = false;
+        testing::WhenPopup([&](QWidget* popup) {
+            texts = ActionTexts(popup);
+            seen = true;
+            popup->close();
+        });
+        // Through the window, as the window system delivers it, so the press becomes a
+        // context-menu request; the release follows once the menu has closed.
+        const QPoint at = edit.viewport()->mapTo(&edit, PointOf(1));
+        QTest::mousePress(edit.windowHandle(), Qt::RightButton, {}, at);
+        QTest::mouseRelease(edit.windowHandle(), Qt::RightButton, {}, at);
+        // The standard menu opens without a modal loop of its own.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return seen; }, 5000)) << c.menuId;
+        EXPECT_EQ(texts.contains(QStringLiteral("&Go to URL")), c.own) << c.menuId;
+        if (!c.own) {
+            EXPECT_TRUE(texts.filter(QStringLiteral("Copy")).size() == 1) << c.menuId;
+            EXPECT_TRUE(texts.filter(QStringLiteral("Select All")).size() == 1) << c.menuId;
+        }
+    }
+}
+
+} // namespace
+} // namespace kestrola::ui
