@@ -14,3 +14,10 @@ target_sources(kestrola_core PRIVATE
     network/MessengerServiceControl.cpp
     network/NetworkScanner.cpp
 )
+
+if(KESTROLA_BUILD_UI)
+    target_sources(kestrola_ui PRIVATE
+        network/ui/QtUiDispatcher.cpp
+        network/ui/RecipientTree.cpp
+    )
+endif()

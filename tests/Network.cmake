@@ -24,3 +24,7 @@ foreach(scenario hosts samba)
     set_tests_properties(netns.browse.${scenario} PROPERTIES
                          LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 180)
 endforeach()
+
+if(KESTROLA_BUILD_UI)
+    target_sources(kestrola_ui_tests PRIVATE ui/network/RecipientTreeTest.cpp)
+endif()
