@@ -3,11 +3,11 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
-#include "platform/Shell.h"
-#include "platform/ProcessEnvironment.h"
 #include "platform/NetworkProvider.h"
 #include "platform/PlatformVersion.h"
+#include "platform/ProcessEnvironment.h"
 #include "platform/ServiceControl.h"
+#include "platform/Shell.h"
 
 #include <chrono>
 #include <cstdint>
