@@ -4,6 +4,7 @@
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
 #include "platform/Shell.h"
+#include "platform/ShellNamespace.h"
 #include "platform/ProcessEnvironment.h"
 
 #include <memory>
@@ -23,6 +24,8 @@ std::unique_ptr<Clock> CreateClock();
 std::shared_ptr<Mailslots> CreateMailslots();
 /// The desktop's shell: its opener and its registered web browser.
 std::unique_ptr<Shell> CreateShell();
+/// The desktop's namespace of folders and network places.
+std::unique_ptr<ShellNamespace> CreateShellNamespace();
 /// The running process's surroundings: folders, working directory, single-instance marker.
 std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
 /// The line end that text files written by the program use on this system.
