@@ -80,21 +80,6 @@ TEST_F(ShellTreeTest, FillsTheRootLevelAndTwoLevelsBelowTheFirstRootItemSorted) 
     EXPECT_FALSE(Node("Entire Network/Workgroup 10/Server A").expandedOnce);
 }
 
-TEST_F(ShellTreeTest, NonFoldersNeverAppear) {
-    BuildNetwork();
-    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
-    control.Expand(control.Find("Entire Network/Workgroup 10/Server A"));
-
-    for (const auto& [item, node] : control.nodes) {
-        ASSERT_NE(node.record, nullptr);
-        EXPECT_TRUE(node.record->entry.isFolder) << node.shown.text;
-    }
-    EXPECT_EQ(control.Find("readme.txt"), ShellTreeControl::kRoot);
-    EXPECT_EQ(control.Find("Entire Network/info.txt"), ShellTreeControl::kRoot);
-    EXPECT_EQ(control.Texts(control.Find("Entire Network/Workgroup 10/Server A")),
-              Strings{"Share"});
-}
-
 TEST_F(ShellTreeTest, RecordsNameTheListingFolderAndTheItemsOwnLocation) {
     BuildNetwork();
     tree.FillFromSpecialFolder(kNetworkPlacesFolder);
@@ -379,13 +364,6 @@ TEST_F(ShellTreeChecksTest, ClearsExactlyWhatItCollects) {
     }
     std::sort(stillChecked.begin(), stillChecked.end());
     EXPECT_EQ(stillChecked, (Strings{"Entire Network", "Inner", "Share"}));
-}
-
-TEST_F(ShellTreeTest, ChecksOfAnEmptyTreeGiveNothing) {
-    Strings names;
-    EXPECT_EQ(tree.CollectCheckedNames(names), 0);
-    EXPECT_EQ(tree.ClearChecks(), 0);
-    EXPECT_TRUE(names.empty());
 }
 
 TEST_F(ShellTreeTest, SelectingGivesTheItemTextExceptForTheFirstRootItem) {
