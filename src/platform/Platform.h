@@ -8,6 +8,7 @@
 #include "platform/ProcessEnvironment.h"
 #include "platform/ServiceControl.h"
 #include "platform/Shell.h"
+#include "platform/ShellNamespace.h"
 
 #include <chrono>
 #include <cstdint>
@@ -28,6 +29,8 @@ std::unique_ptr<Clock> CreateClock();
 std::shared_ptr<Mailslots> CreateMailslots();
 /// The desktop's shell: its opener and its registered web browser.
 std::unique_ptr<Shell> CreateShell();
+/// The desktop's namespace of folders and network places.
+std::unique_ptr<ShellNamespace> CreateShellNamespace();
 /// The running process's surroundings: folders, working directory, single-instance marker.
 std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
 /// The line end that text files written by the program use on this system.
