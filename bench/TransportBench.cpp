@@ -52,6 +52,7 @@ struct Lab {
             std::vector<std::string> notes;
             config.interfaces = platform::ListInterfaces("", notes);
             config.codePage = platform::LinuxCodePage::Create(437);
+            config.announce = false; // only the measured datagrams on the wire
             return std::make_unique<LinuxDatagramService>(std::move(config));
         });
     }

@@ -7,20 +7,6 @@ namespace kestrola::core {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 ColorRef DefaultColor(const SettingKey& key, const SystemColors& colors) {
     return key.defaultColor == SystemColor::None ? static_cast<ColorRef>(key.defaultInt)
                                                  : colors.Get(key.defaultColor);
@@ -94,7 +80,7 @@ bool AppSettings::IsOn(std::int32_t AppSettings::*field) const {
 
 const SettingKey* FindSettingKey(std::string_view section, std::string_view key) {
     for (const SettingKey& entry : kSettingKeys) {
-        if (SameName(entry.section, section) && SameName(entry.key, key))
+        if (SameProfileName(entry.section, section) && SameProfileName(entry.key, key))
             return &entry;
     }
     return nullptr;

@@ -21,17 +21,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names compare like the platform's profile functions do for the ASCII letters the program
-// uses; other bytes must match exactly.
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 bool IsQuote(char c) {
     return c == '"' || c == '\'';
 }
@@ -48,6 +37,14 @@ bool NeedsQuotes(std::string_view value) {
 }
 
 } // namespace
+
+bool SameProfileName(std::string_view a, std::string_view b) {
+    // The platform's profile functions fold the ASCII letters the program uses; other bytes
+    // must match exactly.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 std::string_view CutCharacters(std::string_view text, std::size_t count) {
     std::size_t characters = 0;
@@ -128,7 +125,7 @@ IniDocument::Line IniDocument::Classify(std::string text) {
 
 std::size_t IniDocument::FindSection(std::string_view section) const {
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (m_lines[i].kind == Kind::Section && SameName(m_lines[i].name, section))
+        if (m_lines[i].kind == Kind::Section && SameProfileName(m_lines[i].name, section))
             return i;
     }
     return std::string::npos;
@@ -136,7 +133,7 @@ std::size_t IniDocument::FindSection(std::string_view section) const {
 
 std::size_t IniDocument::FindKey(std::size_t header, std::string_view key) const {
     for (std::size_t i = header + 1; i < m_lines.size() && m_lines[i].kind != Kind::Section; ++i) {
-        if (m_lines[i].kind == Kind::Key && SameName(m_lines[i].name, key))
+        if (m_lines[i].kind == Kind::Key && SameProfileName(m_lines[i].name, key))
             return i;
     }
     return std::string::npos;

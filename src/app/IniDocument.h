@@ -20,6 +20,10 @@ std::string_view CutCharacters(std::string_view text, std::size_t count);
 /// decimal digits, wrapping at 32 bits; 0 when no digit follows.
 std::int32_t ProfileIntFromText(std::string_view text);
 
+/// True when two section or key names match as profile names do: ASCII letters without regard
+/// to case, every other byte exactly.
+bool SameProfileName(std::string_view a, std::string_view b);
+
 /// The text of an INI file, line by line, read and edited the way hand-edited profile files
 /// are: `[section]` lines and `key=value` lines, names matched without regard to case, the
 /// first matching section and key winning. Lines that are neither (comments, blanks, junk) are

@@ -3,11 +3,17 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Mailslots.h"
+#include "platform/NetworkProvider.h"
+#include "platform/PlatformVersion.h"
 #include "platform/ProcessEnvironment.h"
 #include "platform/QuitRequests.h"
+#include "platform/ServiceControl.h"
 #include "platform/Shell.h"
+#include "platform/ShellNamespace.h"
 #include "platform/Sound.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +33,8 @@ std::unique_ptr<Clock> CreateClock();
 std::shared_ptr<Mailslots> CreateMailslots();
 /// The desktop's shell: its opener and its registered web browser.
 std::unique_ptr<Shell> CreateShell();
+/// The desktop's namespace of folders and network places.
+std::unique_ptr<ShellNamespace> CreateShellNamespace();
 /// The running process's surroundings: folders, working directory, single-instance marker.
 std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
 /// The line end that text files written by the program use on this system.
@@ -36,5 +44,17 @@ std::string_view NativeLineEnd();
 std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders);
 /// Catches the system's requests to end the program for the event loop.
 std::unique_ptr<QuitRequests> CreateQuitRequests();
+
+/// How long a scan's group enumeration waits for the answers to its AnnouncementRequests
+/// (others answer after a random wait of up to two seconds).
+inline constexpr std::chrono::milliseconds kBrowseCollectTime{2500};
+/// The network provider: its workgroups and computers come from the browse list of the
+/// process's datagram service; a group enumeration first waits `collect` for announcements.
+std::shared_ptr<NetworkProvider>
+CreateNetworkProvider(std::chrono::milliseconds collect = kBrowseCollectTime);
+/// The version record of the running system.
+PlatformVersion GetPlatformVersion();
+/// Opens the system's service control manager with `access`; nullptr where there is none.
+std::unique_ptr<ServiceManager> OpenServiceManager(std::uint32_t access);
 
 } // namespace kestrola::platform

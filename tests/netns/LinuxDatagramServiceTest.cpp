@@ -37,9 +37,12 @@ protected:
             GTEST_SKIP() << reason;
     }
 
-    // A service of host `ns` named `name` in `workgroup`, created inside the host.
-    static std::unique_ptr<LinuxDatagramService>
-    Service(const std::string& ns, const std::string& name, const std::string& workgroup) {
+    // A service of host `ns` named `name` in `workgroup`, created inside the host. These tests
+    // count datagrams exactly, so the service does not announce itself unless asked to.
+    static std::unique_ptr<LinuxDatagramService> Service(const std::string& ns,
+                                                         const std::string& name,
+                                                         const std::string& workgroup,
+                                                         bool announce = false) {
         return NetnsLab::In(ns, [&] {
             LinuxDatagramService::Config config;
             config.identity = {name, workgroup};
@@ -47,6 +50,7 @@ protected:
             config.interfaces = ListInterfaces("", notes);
             config.codePage = LinuxCodePage::Create(437);
             config.queryWait = std::chrono::milliseconds(100);
+            config.announce = announce;
             // Binding happens with the first mailslot, so that comes here too, inside the host.
             return std::make_unique<LinuxDatagramService>(std::move(config));
         });

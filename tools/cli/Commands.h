@@ -12,5 +12,7 @@ int RunListenCommand(int argc, char** argv);
 int RunNamesCommand(int argc, char** argv);
 /// `kestrola-cli settings ...`: list, read and change the program's settings.
 int RunSettingsCommand(int argc, char** argv);
+/// `kestrola-cli browse`: the network's workgroups and their computers.
+int RunBrowseCommand(int argc, char** argv);
 
 } // namespace kestrola::cli

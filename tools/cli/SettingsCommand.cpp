@@ -31,20 +31,6 @@ constexpr const char* kUsage =
     "reads when started with a letter I. The program writes every setting back when it\n"
     "exits, so change settings while it is not running.\n";
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 /// A key the command can address: one of the settings table or one of a list section.
 struct Target {
     std::string section;
@@ -68,9 +54,9 @@ std::optional<Target> Resolve(std::string_view section, std::string_view key, st
         return Target{std::string(setting->section), std::string(setting->key), setting,
                       setting->IsInteger()};
     for (const auto& list : core::kStringListSections) {
-        if (!SameName(list.section, section))
+        if (!core::SameProfileName(list.section, section))
             continue;
-        if (SameName(key, "Count"))
+        if (core::SameProfileName(key, "Count"))
             return Target{std::string(list.section), "Count", nullptr, true};
         if (IsIndex(key))
             return Target{std::string(list.section), std::string(key), nullptr, false};
@@ -81,7 +67,7 @@ std::optional<Target> Resolve(std::string_view section, std::string_view key, st
     }
     bool knownSection = false;
     for (const SettingKey& setting : core::kSettingKeys)
-        knownSection |= SameName(setting.section, section);
+        knownSection |= core::SameProfileName(setting.section, section);
     error = knownSection ? "there is no key '" + std::string(key) + "' in section '" +
                                std::string(section) + "'"
                          : "there is no section '" + std::string(section) + "'";

@@ -23,7 +23,8 @@ void PrintUsage(std::FILE* to) {
                  "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n"
                  "  settings list [--ini]                   every setting with its value\n"
                  "  settings get [--ini] SECTION KEY        one setting's value\n"
-                 "  settings set [--ini] SECTION KEY VALUE  change a setting between runs\n");
+                 "  settings set [--ini] SECTION KEY VALUE  change a setting between runs\n"
+                 "  browse [--wait S] [--format text|json]  workgroups and their computers\n");
     // clang-format on
 }
 
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
         return kestrola::cli::RunNamesCommand(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "settings") == 0)
         return kestrola::cli::RunSettingsCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "browse") == 0)
+        return kestrola::cli::RunBrowseCommand(argc - 2, argv + 2);
     std::fprintf(stderr, "kestrola-cli: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);
     return 2;

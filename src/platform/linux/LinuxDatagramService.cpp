@@ -2,6 +2,8 @@
 
 #include "platform/Platform.h"
 #include "platform/linux/LinuxNetbiosIdentity.h"
+#include "platform/linux/LinuxNetworkProvider.h"
+#include "platform/netbios/BrowserFrame.h"
 #include "platform/netbios/DatagramPacket.h"
 #include "platform/netbios/MailslotAddressing.h"
 #include "platform/netbios/NameServicePacket.h"
@@ -19,6 +21,7 @@
 #include <random>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrola::platform {
@@ -88,6 +91,16 @@ std::string CacheKey(const std::string& oemName, std::uint8_t suffix) {
     return nb::UpperAscii(oemName) + '#' + std::to_string(suffix);
 }
 
+// The network namespace of the calling thread, as the device and inode of its handle.
+bool CurrentNetns(dev_t& device, ino_t& inode) {
+    struct stat st {};
+    if (::stat("/proc/thread-self/ns/net", &st) != 0)
+        return false;
+    device = st.st_dev;
+    inode = st.st_ino;
+    return true;
+}
+
 } // namespace
 
 LinuxDatagramService::Config LinuxDatagramService::SystemConfig() {
@@ -103,7 +116,8 @@ LinuxDatagramService::Config LinuxDatagramService::SystemConfig() {
 }
 
 LinuxDatagramService::LinuxDatagramService(Config config)
-    : m_config(std::move(config)), m_nextId(static_cast<std::uint16_t>(std::random_device{}())) {
+    : m_config(std::move(config)), m_random(std::random_device{}()),
+      m_nextId(static_cast<std::uint16_t>(std::random_device{}())) {
     if (!m_config.codePage)
         m_config.codePage = CreateCodePage();
     const CodePage& page = *m_config.codePage;
@@ -111,7 +125,17 @@ LinuxDatagramService::LinuxDatagramService(Config config)
     m_oemWorkgroup = nb::UpperAscii(page.AnsiToOem(page.UpperCase(m_config.identity.workgroup)));
     for (const NetworkInterface& itf : m_config.interfaces)
         m_ifindex.push_back(static_cast<int>(if_nametoindex(itf.name.c_str())));
+    CurrentNetns(m_homeNetnsDevice, m_homeNetnsInode);
     m_sendSocket = OpenSocket(0, m_sendSocketError);
+}
+
+bool LinuxDatagramService::InHomeNamespace() const {
+    dev_t device = 0;
+    ino_t inode = 0;
+    // Without /proc the question cannot be asked; the service then trusts its caller.
+    if (!CurrentNetns(device, inode))
+        return true;
+    return device == m_homeNetnsDevice && inode == m_homeNetnsInode;
 }
 
 LinuxDatagramService::~LinuxDatagramService() {
@@ -121,6 +145,15 @@ LinuxDatagramService::~LinuxDatagramService() {
             std::perror("kestrola: waking the receive thread");
         m_thread.join();
     }
+    bool goodbye = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        goodbye = m_schedule.Running();
+        m_schedule.Stop();
+    }
+    // Server type 0 tells the others' browse lists that this computer is gone.
+    if (goodbye)
+        SendHostAnnouncement(0, std::chrono::seconds{0});
     for (const int fd : {m_datagramSocket, m_nameSocket, m_wakeFd, m_sendSocket}) {
         if (fd >= 0)
             ::close(fd);
@@ -128,6 +161,9 @@ LinuxDatagramService::~LinuxDatagramService() {
 }
 
 MailslotResult LinuxDatagramService::Bind() {
+    if (!InHomeNamespace())
+        return {MailslotStatus::Failed,
+                "the datagram service cannot bind from another network namespace than its own"};
     int error = 0;
     const int datagram = OpenSocket(nb::kDatagramPort, error);
     if (datagram < 0) {
@@ -154,8 +190,23 @@ MailslotResult LinuxDatagramService::Bind() {
     m_datagramSocket = datagram;
     m_nameSocket = name;
     m_wakeFd = wake;
+    if (m_config.announce && !m_config.interfaces.empty()) {
+        // The first announcement goes out before the caller learns that the ports are ours.
+        {
+            const std::lock_guard lock(m_mutex);
+            m_schedule.Start(std::chrono::steady_clock::now());
+        }
+        AnnounceIfDue();
+    }
     m_thread = std::thread([this] { ReceiveLoop(); });
     return {};
+}
+
+MailslotResult LinuxDatagramService::Listen() {
+    const std::lock_guard lock(m_bindMutex);
+    if (m_datagramSocket >= 0)
+        return {};
+    return Bind();
 }
 
 MailslotResult LinuxDatagramService::CreateMailslot(const std::string& path,
@@ -165,14 +216,8 @@ MailslotResult LinuxDatagramService::CreateMailslot(const std::string& path,
         return {MailslotStatus::InvalidName, path + ": " + std::string(problem)};
     if (parts.server != ".")
         return {MailslotStatus::InvalidName, path + ": a local mailslot path starts with \\\\.\\"};
-    {
-        const std::lock_guard lock(m_bindMutex);
-        if (m_datagramSocket < 0) {
-            MailslotResult bound = Bind();
-            if (!bound.ok())
-                return bound;
-        }
-    }
+    if (MailslotResult bound = Listen(); !bound.ok())
+        return bound;
     reader = m_registry->Create(parts.mailslot);
     if (!reader)
         return {MailslotStatus::NameTaken, "the mailslot " + path + " exists already"};
@@ -382,7 +427,8 @@ void LinuxDatagramService::ReceiveLoop() {
     pollfd fds[3] = {
         {m_datagramSocket, POLLIN, 0}, {m_nameSocket, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
     for (;;) {
-        if (::poll(fds, 3, -1) < 0) {
+        const int ready = ::poll(fds, 3, PollTimeout());
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             std::perror("kestrola: the receive thread stops");
@@ -390,6 +436,7 @@ void LinuxDatagramService::ReceiveLoop() {
         }
         if (fds[2].revents != 0)
             return;
+        AnnounceIfDue();
         for (int which = 0; which < 2; ++which) {
             if (fds[which].revents == 0)
                 continue;
@@ -442,13 +489,16 @@ void LinuxDatagramService::HandleDatagram(const std::uint8_t* data, std::size_t 
             ++m_stats.refused;
             return;
         }
-        if (!nb::AcceptsDestination(parsed.datagram.type, parsed.datagram.destination, m_oemName,
-                                    m_oemWorkgroup)) {
+    }
+    const nb::MailslotDatagram& d = parsed.datagram;
+    HandleBrowserFrame(d, from);
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!nb::AcceptsDestination(d.type, d.destination, m_oemName, m_oemWorkgroup)) {
             ++m_stats.notForUs;
             return;
         }
     }
-    const nb::MailslotDatagram& d = parsed.datagram;
     DatagramOrigin origin;
     origin.sourceAddress = from;
     origin.sourcePort = fromPort;
@@ -491,7 +541,178 @@ void LinuxDatagramService::HandleNameQuery(const std::uint8_t* data, std::size_t
     }
 }
 
-std::shared_ptr<Mailslots> CreateMailslots() {
+int LinuxDatagramService::PollTimeout() {
+    const std::lock_guard lock(m_mutex);
+    if (!m_schedule.Running())
+        return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        m_schedule.Next() - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, 60'000));
+}
+
+void LinuxDatagramService::AnnounceIfDue() {
+    std::chrono::seconds periodicity{0};
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_schedule.Due(now))
+            return;
+        periodicity = m_schedule.Announce(now);
+    }
+    SendHostAnnouncement(nb::kServerTypeWorkstation, periodicity);
+}
+
+void LinuxDatagramService::SendHostAnnouncement(std::uint32_t serverType,
+                                                std::chrono::seconds periodicity) {
+    nb::Announcement announcement;
+    announcement.opcode = nb::kHostAnnouncement;
+    announcement.periodicityMs = static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(periodicity).count());
+    announcement.name = m_oemName;
+    announcement.serverType = serverType;
+    announcement.comment = m_config.codePage->AnsiToOem(m_config.comment);
+    const int sent = SendBrowserDatagram({m_oemWorkgroup, nb::kMasterBrowserSuffix},
+                                         nb::BuildAnnouncement(announcement));
+    const std::lock_guard lock(m_mutex);
+    m_stats.announcementsSent += static_cast<std::uint64_t>(sent);
+}
+
+int LinuxDatagramService::SendBrowserDatagram(const nb::NetbiosName& destination,
+                                              const std::string& frame) {
+    const int fd = m_datagramSocket;
+    if (fd < 0)
+        return 0;
+    nb::MailslotDatagram datagram;
+    datagram.type = nb::kDirectGroup;
+    datagram.id = NextId();
+    datagram.sourcePort = nb::kDatagramPort;
+    datagram.source = {m_oemName, nb::kWorkstationSuffix};
+    datagram.destination = destination;
+    datagram.mailslot = std::string(nb::kBrowseMailslot);
+    datagram.data = frame;
+    int sent = 0;
+    // Browser frames are group datagrams: one broadcast on every interface.
+    for (const NetworkInterface& itf : m_config.interfaces) {
+        datagram.sourceIp = itf.address;
+        const std::string packet = nb::BuildMailslotDatagram(datagram);
+        const sockaddr_in to = SocketAddress(itf.broadcast, nb::kDatagramPort);
+        if (::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to) == static_cast<ssize_t>(packet.size()))
+            ++sent;
+    }
+    return sent;
+}
+
+void LinuxDatagramService::HandleBrowserFrame(const nb::MailslotDatagram& d, std::uint32_t from) {
+    const std::string leaf = nb::UpperAscii(nb::MailslotLeaf(d.mailslot));
+    const bool lanman = leaf == "LANMAN";
+    if (!lanman && leaf != "BROWSE")
+        return;
+    const nb::BrowserFrameParse parsed = lanman ? nb::ParseLanmanFrame(nb::AsBytes(d.data))
+                                                : nb::ParseBrowserFrame(nb::AsBytes(d.data));
+    if (!parsed.ok() || parsed.kind == nb::BrowserFrameKind::Other)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const std::string destination = nb::UpperAscii(d.destination.name);
+    const bool msBrowse =
+        d.destination.name == nb::kMsBrowseName && d.destination.suffix == nb::kMsBrowseSuffix;
+    const std::lock_guard lock(m_mutex);
+    if (parsed.kind == nb::BrowserFrameKind::AnnouncementRequest) {
+        // Our workgroup asks its members to announce; a request to the segment's browser name
+        // comes from a copy of this program that is looking for every workgroup. Our own
+        // requests come back to us and are no question to us.
+        if (lanman || !m_schedule.Running() || nb::UpperAscii(d.source.name) == m_oemName ||
+            !(destination == m_oemWorkgroup || msBrowse))
+            return;
+        const auto limit = m_config.answerDelayLimit.count();
+        std::uniform_int_distribution<std::int64_t> wait(0, limit > 0 ? limit : 0);
+        m_schedule.Requested(now, std::chrono::milliseconds(wait(m_random)));
+        ++m_stats.requestsHeard;
+        return;
+    }
+    const nb::Announcement& a = parsed.announcement;
+    BrowseComputer computer{a.name, a.comment, a.serverType, from};
+    switch (a.opcode) {
+    case nb::kHostAnnouncement:
+        // The workgroup is the name the announcement was sent to.
+        if (!nb::CheckName(d.destination.name).empty())
+            return;
+        m_browse.HostAnnounced(d.destination.name, computer, a.periodicityMs, now);
+        break;
+    case nb::kLocalMasterAnnouncement:
+        if (d.destination.suffix != nb::kBrowserElectionSuffix ||
+            !nb::CheckName(d.destination.name).empty())
+            return;
+        m_browse.HostAnnounced(d.destination.name, computer, a.periodicityMs, now);
+        break;
+    case nb::kDomainAnnouncement:
+        if (!msBrowse)
+            return;
+        m_browse.WorkgroupAnnounced(a.name, a.comment, a.periodicityMs, now);
+        break;
+    default:
+        return;
+    }
+    ++m_stats.browserFrames;
+}
+
+MailslotResult LinuxDatagramService::RefreshBrowseList(std::chrono::milliseconds collect) {
+    if (m_config.interfaces.empty())
+        return {MailslotStatus::NoInterface, "no up IPv4 interface with a broadcast address"};
+    if (MailslotResult bound = Listen(); !bound.ok())
+        return bound;
+    std::vector<std::string> workgroups{m_oemWorkgroup};
+    {
+        const std::lock_guard lock(m_mutex);
+        for (const BrowseWorkgroup& group : m_browse.Snapshot(std::chrono::steady_clock::now())) {
+            if (nb::UpperAscii(group.name) != m_oemWorkgroup)
+                workgroups.push_back(group.name);
+        }
+    }
+    const std::string request = nb::BuildAnnouncementRequest(m_oemName);
+    for (const std::string& group : workgroups)
+        SendBrowserDatagram({group, nb::kWorkstationSuffix}, request);
+    // Copies of this program in workgroups we have not heard of yet answer this one too.
+    SendBrowserDatagram({std::string(nb::kMsBrowseName), nb::kMsBrowseSuffix}, request);
+    std::this_thread::sleep_for(collect);
+    return {};
+}
+
+std::vector<BrowseWorkgroup> LinuxDatagramService::BrowseSnapshot() {
+    std::vector<BrowseWorkgroup> groups;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto now = std::chrono::steady_clock::now();
+        m_browse.Expire(now);
+        groups = m_browse.Snapshot(now);
+    }
+    const bool ours = std::any_of(groups.begin(), groups.end(), [&](const BrowseWorkgroup& g) {
+        return nb::UpperAscii(g.name) == m_oemWorkgroup;
+    });
+    if (!ours) {
+        BrowseWorkgroup own;
+        own.name = m_oemWorkgroup;
+        const auto at = std::find_if(groups.begin(), groups.end(), [&](const BrowseWorkgroup& g) {
+            return nb::UpperAscii(g.name) > m_oemWorkgroup;
+        });
+        groups.insert(at, std::move(own));
+    }
+    // The list holds what travelled, in the OEM code page; callers show it.
+    const CodePage& page = *m_config.codePage;
+    for (BrowseWorkgroup& group : groups) {
+        group.name = page.OemToAnsi(group.name);
+        group.master = page.OemToAnsi(group.master);
+        for (BrowseComputer& computer : group.computers) {
+            computer.name = page.OemToAnsi(computer.name);
+            computer.comment = page.OemToAnsi(computer.comment);
+        }
+    }
+    return groups;
+}
+
+namespace {
+
+std::shared_ptr<LinuxDatagramService> SystemDatagramService() {
     // One service per process: it is the only owner of UDP 137 and 138.
     static std::mutex mutex;
     static std::weak_ptr<LinuxDatagramService> current;
@@ -502,6 +723,16 @@ std::shared_ptr<Mailslots> CreateMailslots() {
         current = service;
     }
     return service;
+}
+
+} // namespace
+
+std::shared_ptr<Mailslots> CreateMailslots() {
+    return SystemDatagramService();
+}
+
+std::shared_ptr<NetworkProvider> CreateNetworkProvider(std::chrono::milliseconds collect) {
+    return std::make_shared<LinuxNetworkProvider>(SystemDatagramService(), collect);
 }
 
 } // namespace kestrola::platform

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/AnnouncementSchedule.h"
+#include "platform/BrowseList.h"
 #include "platform/CodePage.h"
 #include "platform/MailslotRegistry.h"
 #include "platform/Mailslots.h"
+#include "platform/netbios/DatagramPacket.h"
 
 #include <atomic>
 #include <chrono>
@@ -10,17 +13,39 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
 namespace kestrola::platform {
 
+/// What the network provider needs of the datagram service: the browse list and a way to
+/// refresh it.
+class BrowseSource {
+public:
+    virtual ~BrowseSource() = default;
+    /// The interfaces browsing uses; none means there is no network to browse.
+    virtual std::vector<NetworkInterface> Interfaces() const = 0;
+    /// Our computer name and workgroup.
+    virtual NetbiosIdentity Identity() const = 0;
+    /// Asks every known workgroup to announce itself and collects the answers for `collect`.
+    virtual MailslotResult RefreshBrowseList(std::chrono::milliseconds collect) = 0;
+    /// The workgroups and computers heard of (ANSI names, ascending), our workgroup always
+    /// among them.
+    virtual std::vector<BrowseWorkgroup> BrowseSnapshot() = 0;
+};
+
 /// The NetBIOS datagram service (UDP 138) and a minimal name service (UDP 137) for one network
 /// namespace. Binding the ports happens with the first local mailslot; from then on a receive
 /// thread files every accepted mailslot write into the queue of the local mailslot it names
-/// and answers name queries for our names. Writes work with or without the ports.
-class LinuxDatagramService : public Mailslots {
+/// and answers name queries for our names. Writes work with or without the ports. While it
+/// holds the ports it keeps the browse list from the browser announcements it hears, announces
+/// this computer on Samba's schedule and answers AnnouncementRequests; when it is destroyed it
+/// announces once more with server type 0. Sockets are only ever opened in the network
+/// namespace the service was created in.
+class LinuxDatagramService : public Mailslots, public BrowseSource {
 public:
     /// What the service is built from; the process's service takes it from the system.
     struct Config {
@@ -30,6 +55,12 @@ public:
         /// Time between name query tries and their number.
         std::chrono::milliseconds queryWait{250};
         int queryTries = 3;
+        /// Whether this computer announces itself while the service holds the ports.
+        bool announce = true;
+        /// Longest random wait before answering an AnnouncementRequest.
+        std::chrono::milliseconds answerDelayLimit{2000};
+        /// The comment our announcements carry.
+        std::string comment;
     };
 
     explicit LinuxDatagramService(Config config);
@@ -47,6 +78,12 @@ public:
                                std::vector<ResolvedName>& answers) override;
     NetbiosIdentity Identity() const override { return m_config.identity; }
     std::vector<NetworkInterface> Interfaces() const override { return m_config.interfaces; }
+    MailslotResult RefreshBrowseList(std::chrono::milliseconds collect) override;
+    std::vector<BrowseWorkgroup> BrowseSnapshot() override;
+
+    /// Binds UDP 137 and 138 unless held already; fails when they are taken, when there is no
+    /// right to them, or when called from another network namespace than the service's own.
+    MailslotResult Listen();
 
     /// Adds a name that is sent to as a group without asking the network first.
     void AddKnownGroup(const std::string& name);
@@ -60,6 +97,9 @@ public:
         std::uint64_t notForUs = 0;  ///< for a name that is not ours
         std::uint64_t unclaimed = 0; ///< for a mailslot nobody created here
         std::uint64_t queriesAnswered = 0;
+        std::uint64_t browserFrames = 0;     ///< announcements taken into the browse list
+        std::uint64_t requestsHeard = 0;     ///< AnnouncementRequests for us that we answer
+        std::uint64_t announcementsSent = 0; ///< our own announcements (per interface)
     };
     Statistics Stats() const;
 
@@ -70,7 +110,13 @@ private:
     };
 
     MailslotResult Bind();
+    bool InHomeNamespace() const;
     void ReceiveLoop();
+    int PollTimeout();
+    void AnnounceIfDue();
+    void SendHostAnnouncement(std::uint32_t serverType, std::chrono::seconds periodicity);
+    int SendBrowserDatagram(const netbios::NetbiosName& destination, const std::string& frame);
+    void HandleBrowserFrame(const netbios::MailslotDatagram& datagram, std::uint32_t from);
     void HandleDatagram(const std::uint8_t* data, std::size_t size, std::uint32_t from,
                         std::uint16_t fromPort, std::uint32_t to);
     void HandleNameQuery(const std::uint8_t* data, std::size_t size, std::uint32_t from,
@@ -97,11 +143,17 @@ private:
     std::mutex m_sendMutex;
     std::thread m_thread;
     std::vector<int> m_ifindex; // per interface, for IP_PKTINFO
+    dev_t m_homeNetnsDevice = 0;
+    ino_t m_homeNetnsInode = 0;
 
-    mutable std::mutex m_mutex; // the cache, known groups and statistics
+    // The cache, known groups, statistics, browse list and announcement schedule.
+    mutable std::mutex m_mutex;
     std::map<std::string, CachedName> m_cache;
     std::vector<std::string> m_knownGroups;
     Statistics m_stats;
+    BrowseList m_browse;
+    AnnouncementSchedule m_schedule;
+    std::mt19937 m_random;
     std::atomic<std::uint16_t> m_nextId;
 };
 

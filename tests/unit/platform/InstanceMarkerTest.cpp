@@ -2,10 +2,12 @@
 #include "TempDir.h"
 #include "platform/Platform.h"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrola::platform {
@@ -108,6 +110,10 @@ TEST_F(InstanceMarkerTest, ProgramsStartedByTheHolderDoNotKeepItAlive) {
     ASSERT_GT(program, 0);
     Child started; // killed at the end; reparented when the holder dies
     started.pid = program;
+    // The holder reports the pid right after its fork, before the program has replaced itself
+    // with sleep; wait (bounded) for that, so the check below sees the program itself.
+    for (int i = 0; i < 500 && ProcessName(program) != "sleep"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     holder.Kill();
     ASSERT_EQ(ProcessName(program), "sleep") << "the started program still runs";

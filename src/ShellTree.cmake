@@ -1,0 +1,21 @@
+# The shell namespace tree: the desktop's namespace through GIO in the platform layer, the
+# filling rules in the core, and the tree wiring in kestrola_ui.
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0)
+
+target_sources(kestrola_platform PRIVATE
+    platform/NaturalOrder.cpp
+    platform/linux/LinuxShellNamespace.cpp
+)
+target_link_libraries(kestrola_platform PRIVATE PkgConfig::GIO)
+
+target_sources(kestrola_core PRIVATE
+    network/ShellTree.cpp
+)
+
+if(KESTROLA_BUILD_UI)
+    target_sources(kestrola_ui PRIVATE
+        network/ui/ShellTreeView.cpp
+    )
+endif()

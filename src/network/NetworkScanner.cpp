@@ -1,0 +1,342 @@
+#include "network/NetworkScanner.h"
+
+#include "messaging/Reporting.h"
+#include "messaging/StatusTexts.h"
+
+#include <thread>
+
+namespace kestrola::core {
+
+namespace {
+
+constexpr std::size_t kLocalNameLimit = 32;
+constexpr std::size_t kSelectedTextLimit = 31;
+
+// The first `limit` characters of UTF-8 text (a character's continuation bytes stay with it).
+std::string FirstCharacters(const std::string& text, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue;
+        if (characters == limit)
+            return text.substr(0, i);
+        ++characters;
+    }
+    return text;
+}
+
+char FoldAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+} // namespace
+
+int CompareItemTexts(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(FoldAscii(a[i]));
+        const auto y = static_cast<unsigned char>(FoldAscii(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+std::size_t SortedInsertIndex(const std::vector<std::string>& siblings, std::string_view text) {
+    std::size_t at = 0;
+    while (at < siblings.size() && CompareItemTexts(siblings[at], text) <= 0)
+        ++at;
+    return at;
+}
+
+NetworkScanner::NetworkScanner(std::shared_ptr<platform::NetworkProvider> provider,
+                               std::shared_ptr<const platform::CodePage> codePage)
+    : m_provider(std::move(provider)), m_codePage(std::move(codePage)) {}
+
+NetworkScanner::~NetworkScanner() {
+    // A running scan is not waited for; it carries on without the panel and ends by itself.
+    m_state->panel = nullptr;
+}
+
+void NetworkScanner::SetPanel(NetworkPanel* panel, std::shared_ptr<UiDispatcher> dispatcher) {
+    m_panel = panel;
+    m_state->panel = panel;
+    m_state->dispatcher = std::move(dispatcher);
+}
+
+void NetworkScanner::SetShellFill(ShellFill fill) {
+    m_state->shellFill = std::move(fill);
+}
+
+bool NetworkScanner::LookUpProvider() {
+    m_providerName.clear();
+    std::unique_ptr<platform::ResourceEnumeration> enumeration;
+    std::uint32_t result = m_provider->OpenEnum(
+        platform::kResourceGlobalNet, platform::kResourceTypeDisk, 0, nullptr, enumeration);
+    std::vector<platform::NetResource> entries;
+    if (result == platform::kNetNoError) {
+        std::uint32_t count = platform::kEnumerateAll;
+        std::size_t size = kProviderBufferBytes;
+        result = enumeration->EnumResource(count, size, entries);
+    }
+    if (result != platform::kNetNoError || entries.empty()) {
+        ShowSystemMessage(kGetNetworkProviderFailed);
+        return false;
+    }
+    m_providerName = entries.front().provider;
+    m_providerText = m_providerName;
+    return true;
+}
+
+void NetworkScanner::InitTree() {
+    if (m_panel != nullptr) {
+        m_panel->UseSystemImageList();
+        m_panel->DeleteAllItems();
+        m_panel->CreateOwnImageList({kComputerIconResource, kGroupIconResource});
+        if (mode == 1)
+            m_panel->UseOwnImageList();
+    }
+    m_localName = FirstCharacters(m_provider->ComputerName(), kLocalNameLimit);
+    m_localNameUpper = m_codePage ? m_codePage->UpperCase(m_localName) : m_localName;
+}
+
+void NetworkScanner::StartScan() {
+    {
+        const std::lock_guard lock(m_startLock);
+        if (m_state->scanning.load() == 1)
+            return;
+        m_state->scanning.store(1);
+    }
+    // The counts start at 0; the thread owns its share of the state and nobody waits for it.
+    Scan scan{m_state, m_provider, m_providerText, mode, 0, 0};
+    std::thread(ScanThread, std::move(scan)).detach();
+}
+
+int NetworkScanner::IsScanning() const {
+    return m_state->scanning.load();
+}
+
+int NetworkScanner::HasScanned() const {
+    return m_state->scannedOnce.load();
+}
+
+void NetworkScanner::OnPanel(const Scan& scan, const std::function<void(NetworkPanel&)>& work) {
+    ScanState& state = *scan.shared;
+    if (!state.dispatcher)
+        return;
+    state.dispatcher->Invoke([&state, &work] {
+        if (state.panel != nullptr)
+            work(*state.panel);
+    });
+}
+
+void NetworkScanner::SetStatus(const Scan& scan, const std::string& text) {
+    OnPanel(scan, [&](NetworkPanel& panel) { panel.SetLabelText(kScanStatusLabel, text); });
+}
+
+void NetworkScanner::ShowCounters(const Scan& scan) {
+    const std::string groups =
+        std::string(LoadString(kGroupsLabel)) + std::to_string(scan.groupCount);
+    const std::string computers =
+        std::string(LoadString(kComputersLabel)) + std::to_string(scan.computerCount);
+    OnPanel(scan, [&](NetworkPanel& panel) { panel.SetLabelText(kGroupCountLabel, groups); });
+    OnPanel(scan, [&](NetworkPanel& panel) { panel.SetLabelText(kComputerCountLabel, computers); });
+}
+
+void NetworkScanner::ScanThread(Scan scan) {
+    OnPanel(scan, [](NetworkPanel& panel) { panel.DeleteAllItems(); });
+    if (scan.mode != 0) {
+        EnumerateGroups(scan);
+        NetworkPanel::Item item = NetworkPanel::kNoItem;
+        OnPanel(scan, [&](NetworkPanel& panel) { item = panel.FirstChild(NetworkPanel::kNoItem); });
+        while (item != NetworkPanel::kNoItem) {
+            std::string text;
+            OnPanel(scan, [&](NetworkPanel& panel) { text = panel.ItemText(item); });
+            EnumerateMachines(scan, text, item);
+            NetworkPanel::Item next = NetworkPanel::kNoItem;
+            OnPanel(scan, [&](NetworkPanel& panel) { next = panel.NextSibling(item); });
+            item = next;
+        }
+    } else {
+        SetStatus(scan, std::string(LoadString(kScanning)));
+        OnPanel(scan, [](NetworkPanel& panel) {
+            panel.SetLabelText(kGroupCountLabel, {});
+            panel.SetLabelText(kComputerCountLabel, {});
+        });
+        if (scan.shared->shellFill)
+            scan.shared->shellFill(
+                [&scan](const std::function<void(NetworkPanel&)>& work) { OnPanel(scan, work); });
+    }
+    scan.shared->scannedOnce.store(1);
+    scan.shared->scanning.store(0);
+    SetStatus(scan, std::string(LoadString(kScanComplete)));
+}
+
+std::uint32_t NetworkScanner::Enumerate(platform::NetworkProvider& provider,
+                                        const platform::NetResource& container,
+                                        std::vector<platform::NetResource>& entries,
+                                        std::uint32_t& openResult) {
+    std::unique_ptr<platform::ResourceEnumeration> enumeration;
+    openResult = provider.OpenEnum(platform::kResourceGlobalNet, platform::kResourceTypeAny, 0,
+                                   &container, enumeration);
+    if (openResult != platform::kNetNoError)
+        return openResult;
+    // One call, and one more with the size the provider asks for when the buffer was too
+    // small; whatever does not come with that call is not listed.
+    std::uint32_t count = platform::kEnumerateAll;
+    std::size_t size = kEnumerationBufferBytes;
+    std::uint32_t result = enumeration->EnumResource(count, size, entries);
+    if (size > kEnumerationBufferBytes) {
+        count = platform::kEnumerateAll;
+        result = enumeration->EnumResource(count, size, entries);
+    }
+    return result;
+}
+
+void NetworkScanner::EnumerateGroups(Scan& scan) {
+    SetStatus(scan, std::string(LoadString(kEnumerateGroups)));
+    platform::NetResource container;
+    container.scope = platform::kResourceGlobalNet;
+    container.type = platform::kResourceTypeAny;
+    container.displayType = platform::kDisplayNetwork;
+    container.usage = platform::kUsageContainer;
+    container.comment = scan.providerText;
+    container.provider = scan.providerText;
+    std::vector<platform::NetResource> entries;
+    std::uint32_t opened = 0;
+    const std::uint32_t result = Enumerate(*scan.provider, container, entries, opened);
+    if (result == platform::kNetNoError) {
+        for (const platform::NetResource& entry : entries) {
+            if (entry.displayType != platform::kDisplayDomain &&
+                entry.displayType != platform::kDisplayGroup)
+                continue;
+            ++scan.groupCount;
+            ShowCounters(scan);
+            OnPanel(scan, [&](NetworkPanel& panel) {
+                panel.InsertSorted(NetworkPanel::kNoItem, entry.remoteName, kGroupImage);
+            });
+        }
+    }
+    SetStatus(scan, std::string(LoadString(result == platform::kNetNoError &&
+                                                   opened == platform::kNetNoError
+                                               ? kDone
+                                               : kWeHaveErrors)));
+}
+
+void NetworkScanner::EnumerateMachines(Scan& scan, const std::string& group,
+                                       NetworkPanel::Item groupItem) {
+    SetStatus(scan, std::string(LoadString(kLook)) + group + " ...");
+    platform::NetResource container;
+    container.scope = platform::kResourceGlobalNet;
+    container.type = platform::kResourceTypeAny;
+    container.displayType = platform::kDisplayGroup;
+    container.usage = platform::kUsageContainer;
+    container.remoteName = group;
+    std::vector<platform::NetResource> entries;
+    std::uint32_t opened = 0;
+    const std::uint32_t result = Enumerate(*scan.provider, container, entries, opened);
+    if (result == platform::kNetNoError) {
+        for (const platform::NetResource& entry : entries) {
+            if (entry.displayType != platform::kDisplayServer)
+                continue;
+            // Servers come as "\\NAME"; the tree shows the bare name.
+            const std::string name =
+                entry.remoteName.size() > 2 ? entry.remoteName.substr(2) : std::string();
+            OnPanel(scan, [&](NetworkPanel& panel) {
+                panel.InsertSorted(groupItem, name, kComputerImage);
+            });
+            ++scan.computerCount;
+            ShowCounters(scan);
+        }
+    }
+    SetStatus(scan, std::string(LoadString(result == platform::kNetNoError &&
+                                                   opened == platform::kNetNoError
+                                               ? kDone
+                                               : kWeHaveErrors)));
+}
+
+int NetworkScanner::CollectCheckedNames(std::vector<std::string>& list) const {
+    if (m_panel == nullptr)
+        return 0;
+    const NetworkPanel& panel = *m_panel;
+    const NetworkPanel::Item first = panel.FirstChild(NetworkPanel::kNoItem);
+    if (mode == 1) {
+        for (auto group = first; group != NetworkPanel::kNoItem; group = panel.NextSibling(group)) {
+            if (panel.IsChecked(group))
+                list.push_back(panel.ItemText(group));
+            for (auto child = panel.FirstChild(group); child != NetworkPanel::kNoItem;
+                 child = panel.NextSibling(child)) {
+                if (panel.IsChecked(child))
+                    list.push_back(panel.ItemText(child));
+            }
+        }
+        return 0;
+    }
+    if (first == NetworkPanel::kNoItem)
+        return 0;
+    // The shell tree: the first root item's later siblings, then its children with theirs.
+    for (auto item = panel.NextSibling(first); item != NetworkPanel::kNoItem;
+         item = panel.NextSibling(item)) {
+        if (panel.IsChecked(item))
+            list.push_back(panel.ItemText(item));
+    }
+    for (auto child = panel.FirstChild(first); child != NetworkPanel::kNoItem;
+         child = panel.NextSibling(child)) {
+        if (panel.IsChecked(child))
+            list.push_back(panel.ItemText(child));
+        for (auto grandchild = panel.FirstChild(child); grandchild != NetworkPanel::kNoItem;
+             grandchild = panel.NextSibling(grandchild)) {
+            if (panel.IsChecked(grandchild))
+                list.push_back(panel.ItemText(grandchild));
+        }
+    }
+    return 0;
+}
+
+int NetworkScanner::ClearChecks() {
+    if (m_panel == nullptr)
+        return 0;
+    NetworkPanel& panel = *m_panel;
+    const NetworkPanel::Item first = panel.FirstChild(NetworkPanel::kNoItem);
+    if (mode == 1) {
+        for (auto group = first; group != NetworkPanel::kNoItem; group = panel.NextSibling(group)) {
+            panel.SetChecked(group, false);
+            for (auto child = panel.FirstChild(group); child != NetworkPanel::kNoItem;
+                 child = panel.NextSibling(child))
+                panel.SetChecked(child, false);
+        }
+        return 0;
+    }
+    if (first == NetworkPanel::kNoItem)
+        return 0;
+    for (auto item = panel.NextSibling(first); item != NetworkPanel::kNoItem;
+         item = panel.NextSibling(item)) {
+        if (panel.IsChecked(item))
+            panel.SetChecked(item, false);
+    }
+    for (auto child = panel.FirstChild(first); child != NetworkPanel::kNoItem;
+         child = panel.NextSibling(child)) {
+        if (panel.IsChecked(child))
+            panel.SetChecked(child, false);
+        for (auto grandchild = panel.FirstChild(child); grandchild != NetworkPanel::kNoItem;
+             grandchild = panel.NextSibling(grandchild)) {
+            if (panel.IsChecked(grandchild))
+                panel.SetChecked(grandchild, false);
+        }
+    }
+    return 0;
+}
+
+std::optional<std::string> NetworkScanner::SelectedRecipient(NetworkPanel::Item item) const {
+    if (IsScanning() == 1 || m_panel == nullptr || item == NetworkPanel::kNoItem)
+        return std::nullopt;
+    if (mode != 1 && item == m_panel->FirstChild(NetworkPanel::kNoItem))
+        return std::nullopt;
+    return FirstCharacters(m_panel->ItemText(item), kSelectedTextLimit);
+}
+
+int NetworkScanner::StopMessengerService(int exitFlag) {
+    return m_service.StopMessengerService(platformRecord, warnings, exitFlag);
+}
+
+} // namespace kestrola::core

@@ -1,0 +1,407 @@
+#include "network/ShellTree.h"
+
+#include "FakeShellTreeControl.h"
+#include "RecordingReportSink.h"
+#include "platform/testing/FakeShellNamespace.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrola::core {
+namespace {
+
+using platform::kNetworkPlacesFolder;
+using platform::testing::FakeShellNamespace;
+using testing::FakeShellTreeControl;
+using Item = ShellTreeControl::Item;
+using Strings = std::vector<std::string>;
+
+class ShellTreeTest : public ::testing::Test {
+protected:
+    ShellTreeTest() {
+        control.onExpanding = [this](Item item) { tree.ExpandShellItem(item); };
+    }
+
+    // The network places: enumeration order differs from the sorted order on every level.
+    void BuildNetwork() {
+        const std::string zeta = shell.AddFolder("net", "Zeta Share");
+        shell.AddFolder(shell.AddFolder(zeta, "Inner"), "Deep");
+        shell.AddFile("net", "readme.txt");
+        const std::string entire = shell.AddFolder("net", "Entire Network");
+        shell.AddFolder("net", "printers");
+
+        const std::string ten = shell.AddFolder(entire, "Workgroup 10");
+        const std::string serverA = shell.AddFolder(ten, "Server A");
+        shell.AddFolder(serverA, "Share");
+        shell.AddFile(serverA, "printer.ppd");
+        shell.AddFolder(ten, "server b");
+        const std::string nine = shell.AddFolder(entire, "Workgroup 9");
+        shell.AddFolder(nine, "PC");
+        shell.AddFolder(entire, "Domain");
+        shell.AddFile(entire, "info.txt");
+    }
+
+    const FakeShellTreeControl::Node& Node(const std::string& path) {
+        const Item item = control.Find(path);
+        EXPECT_NE(item, ShellTreeControl::kRoot) << path;
+        return control.nodes[item];
+    }
+
+    FakeShellNamespace shell;
+    FakeShellTreeControl control;
+    ShellTree tree{shell, control};
+};
+
+TEST_F(ShellTreeTest, FillsTheRootLevelAndTwoLevelsBelowTheFirstRootItemSorted) {
+    BuildNetwork();
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+
+    EXPECT_EQ(control.Texts(), (Strings{"Entire Network", "printers", "Zeta Share"}));
+    const Item entire = control.Find("Entire Network");
+    EXPECT_EQ(control.Texts(entire), (Strings{"Domain", "Workgroup 9", "Workgroup 10"}));
+    EXPECT_EQ(control.Texts(control.Find("Entire Network/Workgroup 10")),
+              (Strings{"Server A", "server b"}));
+    EXPECT_EQ(control.Texts(control.Find("Entire Network/Workgroup 9")), Strings{"PC"});
+
+    // Deeper levels and the other root items wait for the user.
+    EXPECT_TRUE(control.Texts(control.Find("Entire Network/Workgroup 10/Server A")).empty());
+    EXPECT_EQ(shell.TimesListed("net/Entire Network/Workgroup 10/Server A"), 0);
+    EXPECT_TRUE(control.Texts(control.Find("Zeta Share")).empty());
+    EXPECT_EQ(shell.TimesListed("net/Zeta Share"), 0);
+
+    // Each filled folder was listed once, and the tree shows itself collapsed.
+    for (const std::string folder :
+         {"net", "net/Entire Network", "net/Entire Network/Domain",
+          "net/Entire Network/Workgroup 9", "net/Entire Network/Workgroup 10"})
+        EXPECT_EQ(shell.TimesListed(folder), 1) << folder;
+    for (const auto& [item, node] : control.nodes)
+        EXPECT_FALSE(node.expanded) << node.shown.text;
+    EXPECT_TRUE(Node("Entire Network").expandedOnce);
+    EXPECT_TRUE(Node("Entire Network/Workgroup 10").expandedOnce);
+    EXPECT_FALSE(Node("Entire Network/Workgroup 10/Server A").expandedOnce);
+}
+
+TEST_F(ShellTreeTest, RecordsNameTheListingFolderAndTheItemsOwnLocation) {
+    BuildNetwork();
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+
+    const ShellItemData* root = Node("Zeta Share").record.get();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->parentFolder, "net");
+    EXPECT_EQ(root->entry.location, "net/Zeta Share");
+    const ShellItemData* server = Node("Entire Network/Workgroup 10/Server A").record.get();
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(server->parentFolder, "net/Entire Network/Workgroup 10");
+    EXPECT_EQ(Node("Entire Network/Workgroup 10/Server A").shown.openIconNames,
+              (Strings{"folder-open", "folder"}));
+}
+
+TEST_F(ShellTreeTest, DeeperLevelsAreFilledOnTheirFirstExpansionOnly) {
+    BuildNetwork();
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    const Item server = control.Find("Entire Network/Workgroup 10/Server A");
+
+    control.Expand(server);
+    EXPECT_EQ(control.Texts(server), Strings{"Share"});
+    EXPECT_EQ(shell.TimesListed("net/Entire Network/Workgroup 10/Server A"), 1);
+
+    control.Collapse(server);
+    control.Expand(server);
+    tree.ExpandShellItem(server);
+    EXPECT_EQ(control.Texts(server), Strings{"Share"});
+    EXPECT_EQ(shell.TimesListed("net/Entire Network/Workgroup 10/Server A"), 1);
+
+    // The first root item was filled by the scan: the user's expansion lists nothing again.
+    control.Expand(control.Find("Entire Network"));
+    EXPECT_EQ(shell.TimesListed("net/Entire Network"), 1);
+    EXPECT_EQ(control.Texts(control.Find("Entire Network")).size(), 3u);
+}
+
+TEST_F(ShellTreeTest, AnotherRootItemIsFilledAndSortedWhenExpanded) {
+    const std::string other = shell.AddFolder("net", "Other");
+    shell.AddFolder("net", "Alpha");
+    for (const std::string name : {"b", "A10", "a9", "C", "a09x"})
+        shell.AddFolder(other, name);
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    EXPECT_TRUE(control.Texts(control.Find("Other")).empty());
+
+    control.Expand(control.Find("Other"));
+    EXPECT_EQ(control.Texts(control.Find("Other")), (Strings{"a9", "a09x", "A10", "b", "C"}));
+    EXPECT_EQ(control.sorts[control.Find("Other")], 1);
+}
+
+TEST_F(ShellTreeTest, ExpandButtonsFollowTheInitialExpansionAndFirstSubfolderFlags) {
+    BuildNetwork();
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+
+    // Root level: only the first folder listed with sub-folders, before sorting.
+    EXPECT_TRUE(Node("Zeta Share").shown.childCountOne);
+    EXPECT_FALSE(Node("Entire Network").shown.childCountOne);
+    EXPECT_FALSE(Node("printers").shown.childCountOne);
+    // Listed while the first root item expands: every folder with sub-folders.
+    EXPECT_TRUE(Node("Entire Network/Workgroup 10").shown.childCountOne);
+    EXPECT_TRUE(Node("Entire Network/Workgroup 9").shown.childCountOne);
+    EXPECT_FALSE(Node("Entire Network/Domain").shown.childCountOne);
+    // Below them both flags are down.
+    EXPECT_FALSE(Node("Entire Network/Workgroup 10/Server A").shown.childCountOne);
+    control.Expand(control.Find("Zeta Share"));
+    EXPECT_FALSE(Node("Zeta Share/Inner").shown.childCountOne);
+}
+
+TEST_F(ShellTreeTest, FirstSubfolderFlagWaitsForTheFirstFolderWithSubfolders) {
+    // The has-sub-folder attribute says no on the first levels although folders are inside.
+    shell.AddFolder("net", "B");
+    const std::string a = shell.AddFolder("net", "A");
+    const std::string a1 = shell.AddFolder(a, "A1");
+    const std::string a1x = shell.AddFolder(a1, "A1x");
+    const std::string deep = shell.AddFolder(a1x, "deep");
+    const std::string deeper = shell.AddFolder(deep, "deeper");
+    shell.AddFolder(deeper, "deepest");
+    for (const std::string& location : {a, a1, a1x})
+        shell.hasSubFolders[location] = false;
+
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    EXPECT_FALSE(Node("A/A1/A1x").shown.childCountOne);
+
+    control.Expand(control.Find("A/A1/A1x"));
+    EXPECT_TRUE(Node("A/A1/A1x/deep").shown.childCountOne);
+    control.Expand(control.Find("A/A1/A1x/deep"));
+    EXPECT_FALSE(Node("A/A1/A1x/deep/deeper").shown.childCountOne);
+
+    // A new scan raises the flag again.
+    shell.hasSubFolders[a] = true;
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    EXPECT_TRUE(Node("A").shown.childCountOne);
+}
+
+TEST_F(ShellTreeTest, ANewScanStartsFromAnEmptyTree) {
+    BuildNetwork();
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    control.Expand(control.Find("Zeta Share"));
+    const std::size_t items = control.nodes.size();
+
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    EXPECT_EQ(control.Texts(), (Strings{"Entire Network", "printers", "Zeta Share"}));
+    EXPECT_EQ(control.nodes.size(), items - 1);
+    EXPECT_EQ(shell.TimesListed("net/Entire Network"), 2);
+}
+
+struct MissingCase {
+    const char* name;
+    bool specialKnown;
+    int failure; // 0: the special folder lists
+    Strings roots;
+};
+
+class ShellTreeMissingFolderTest : public ShellTreeTest,
+                                   public ::testing::WithParamInterface<MissingCase> {};
+
+TEST_P(ShellTreeMissingFolderTest, FillsTheRootLevelFromTheDesktopWhenTheFolderIsMissing) {
+    const MissingCase& c = GetParam();
+    shell.AddFolder("net", "Network Place");
+    const std::string desk = shell.AddFolder("", "desktop");
+    shell.AddFolder(desk, "Projects");
+    shell.AddFile(desk, "todo.txt");
+    shell.AddFolder(desk, "music");
+    if (!c.specialKnown)
+        shell.specialFolders.clear();
+    if (c.failure != 0)
+        shell.failing["net"] = c.failure;
+
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    EXPECT_EQ(control.Texts(), c.roots);
+    if (c.roots.front() == "music") {
+        EXPECT_EQ(control.nodes[control.Find("music")].record->parentFolder, "desktop");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShellTreeMissingFolderTest,
+    ::testing::Values(MissingCase{"unknown_folder", false, 0, {"music", "Projects"}},
+                      MissingCase{"not_listable", true, 15, {"music", "Projects"}},
+                      MissingCase{"listable", true, 0, {"Network Place"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellTreeTest, AnEmptyNamespaceLeavesAnEmptyTree) {
+    shell.AddFolder("", "net");
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    EXPECT_TRUE(control.nodes.empty());
+    EXPECT_EQ(shell.TimesListed("desktop"), 0);
+}
+
+TEST_F(ShellTreeTest, ComparingWithoutARecordCountsAsEqual) {
+    ShellItemData alpha{"net", {}};
+    alpha.entry.displayName = "alpha";
+    ShellItemData beta{"net", {}};
+    beta.entry.displayName = "Beta";
+    EXPECT_LT(tree.CompareShellItems(&alpha, &beta, 0), 0);
+    EXPECT_GT(tree.CompareShellItems(&beta, &alpha, 7), 0);
+    EXPECT_EQ(tree.CompareShellItems(&alpha, nullptr, 0), 0);
+    EXPECT_EQ(tree.CompareShellItems(nullptr, &beta, 0), 0);
+}
+
+class ShellTreeMenuTest : public ShellTreeTest {
+protected:
+    void SetUp() override {
+        BuildNetwork();
+        tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+        server = control.Find("Entire Network/Workgroup 10/Server A");
+    }
+    Item server = ShellTreeControl::kRoot;
+    testing::RecordingReportSink reports;
+};
+
+TEST_F(ShellTreeMenuTest, AClickBesideTheItemsChangesTheSelectionAndOpensNoMenu) {
+    control.selected = server;
+    EXPECT_EQ(tree.ShowShellContextMenu({ShellTreeControl::kRoot, false}), 0);
+    EXPECT_EQ(control.selected, ShellTreeControl::kRoot);
+
+    // On the item's row but beside its image and text.
+    EXPECT_EQ(tree.ShowShellContextMenu({server, false}), 0);
+    EXPECT_EQ(control.selected, server);
+
+    EXPECT_TRUE(shell.queried.empty());
+    EXPECT_TRUE(control.menus.empty());
+}
+
+TEST_F(ShellTreeMenuTest, TheChosenCommandRunsForTheItem) {
+    control.menuChoice = 0;
+    EXPECT_EQ(tree.ShowShellContextMenu({server, true}), 0);
+    EXPECT_EQ(control.selected, server);
+    ASSERT_EQ(control.menus.size(), 1u);
+    EXPECT_EQ(control.menus[0], (Strings{"Open", "Open With Viewer", "Copy Location"}));
+    ASSERT_EQ(shell.invoked.size(), 1u);
+    EXPECT_EQ(shell.invoked[0].first, "net/Entire Network/Workgroup 10/Server A");
+    EXPECT_EQ(shell.invoked[0].second, "Open");
+
+    control.menuChoice = 1;
+    tree.ShowShellContextMenu({server, true});
+    EXPECT_EQ(shell.invoked.back().second, "Open With Viewer");
+    EXPECT_TRUE(reports.ids.empty());
+}
+
+TEST_F(ShellTreeMenuTest, CopyLocationGoesToTheClipboardAndADismissedMenuDoesNothing) {
+    control.menuChoice = 2;
+    tree.ShowShellContextMenu({server, true});
+    EXPECT_EQ(control.clipboard, "copied:net/Entire Network/Workgroup 10/Server A");
+
+    control.menuChoice.reset();
+    tree.ShowShellContextMenu({server, true});
+    control.menuChoice = 9;
+    tree.ShowShellContextMenu({server, true});
+    EXPECT_TRUE(shell.invoked.empty());
+    EXPECT_EQ(control.menus.size(), 3u);
+    EXPECT_TRUE(reports.ids.empty());
+}
+
+struct MenuFailureCase {
+    const char* name;
+    platform::ShellStatus menu;
+    platform::ShellStatus invoke;
+    std::string shown;
+    std::size_t menusShown;
+};
+
+class ShellTreeMenuFailureTest : public ShellTreeMenuTest,
+                                 public ::testing::WithParamInterface<MenuFailureCase> {};
+
+TEST_P(ShellTreeMenuFailureTest, ShowsTheFailureWithItsCode) {
+    const MenuFailureCase& c = GetParam();
+    shell.menuStatus = c.menu;
+    shell.invokeStatus = c.invoke;
+    control.menuChoice = 0;
+    EXPECT_EQ(tree.ShowShellContextMenu({server, true}), 0);
+    EXPECT_EQ(reports.texts, Strings{c.shown});
+    EXPECT_EQ(control.menus.size(), c.menusShown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShellTreeMenuFailureTest,
+    ::testing::Values(
+        MenuFailureCase{"not_found", {false, 1}, {}, "GetUIObjectOf failed! hr=1", 0},
+        MenuFailureCase{"menu_generic", {false, 0}, {}, "GetUIObjectOf failed! hr=0", 0},
+        MenuFailureCase{"launch_unsupported", {}, {false, 15}, "InvokeCommand failed. hr=f", 1},
+        MenuFailureCase{"launch_wide", {}, {false, 0x2a}, "InvokeCommand failed. hr=2a", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class ShellTreeChecksTest : public ShellTreeTest {
+protected:
+    void SetUp() override {
+        BuildNetwork();
+        tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+        control.Expand(control.Find("Zeta Share"));
+        control.Expand(control.Find("Entire Network/Workgroup 10/Server A"));
+        for (const auto& [item, node] : control.nodes)
+            control.SetChecked(item, true);
+    }
+};
+
+TEST_F(ShellTreeChecksTest, CollectsLaterRootItemsThenTwoLevelsBelowTheFirstRootItem) {
+    Strings names{"typed"};
+    EXPECT_EQ(tree.CollectCheckedNames(names), 0);
+    EXPECT_EQ(names, (Strings{"typed", "printers", "Zeta Share", "Domain", "Workgroup 9", "PC",
+                              "Workgroup 10", "Server A", "server b"}));
+
+    control.SetChecked(control.Find("Entire Network/Workgroup 9"), false);
+    control.SetChecked(control.Find("printers"), false);
+    names.clear();
+    tree.CollectCheckedNames(names);
+    EXPECT_EQ(names,
+              (Strings{"Zeta Share", "Domain", "PC", "Workgroup 10", "Server A", "server b"}));
+}
+
+TEST_F(ShellTreeChecksTest, ClearsExactlyWhatItCollects) {
+    EXPECT_EQ(tree.ClearChecks(), 0);
+    Strings names;
+    tree.CollectCheckedNames(names);
+    EXPECT_TRUE(names.empty());
+
+    // Never collected, never cleared: the first root item, the children of later root items
+    // and anything three levels below the first root item.
+    Strings stillChecked;
+    for (const auto& [item, node] : control.nodes) {
+        if (node.checked)
+            stillChecked.push_back(node.shown.text);
+    }
+    std::sort(stillChecked.begin(), stillChecked.end());
+    EXPECT_EQ(stillChecked, (Strings{"Entire Network", "Inner", "Share"}));
+}
+
+TEST_F(ShellTreeTest, SelectingGivesTheItemTextExceptForTheFirstRootItem) {
+    BuildNetwork();
+    shell.AddFolder("net", "Very Long Network Place Name Of Forty Characters");
+    shell.AddFolder("net", "Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé");
+    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+
+    EXPECT_EQ(tree.RecipientForSelection(
+                  control.Find("Very Long Network Place Name Of Forty Characters")),
+              "Very Long Network Place Name Of");
+    EXPECT_EQ(tree.RecipientForSelection(control.Find("Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé")),
+              "Ünïcödé Ünïcödé Ünïcödé Ünïcödé");
+    EXPECT_EQ(tree.RecipientForSelection(control.Find("Entire Network/Workgroup 9")),
+              "Workgroup 9");
+    EXPECT_EQ(tree.RecipientForSelection(control.FirstChild(ShellTreeControl::kRoot)),
+              std::nullopt);
+    EXPECT_EQ(tree.RecipientForSelection(ShellTreeControl::kRoot), std::nullopt);
+}
+
+TEST(ShellFallbackIconTest, ChoosesByThemedNames) {
+    const struct {
+        Strings names;
+        ShellFallbackIcon icon;
+    } cases[] = {
+        {{}, ShellFallbackIcon::Folder},
+        {{"folder-remote", "folder"}, ShellFallbackIcon::Folder},
+        {{"network-workgroup", "folder-remote"}, ShellFallbackIcon::Group},
+        {{"network-workgroup-symbolic"}, ShellFallbackIcon::Group},
+        {{"network-domain"}, ShellFallbackIcon::Group},
+        {{"network-server"}, ShellFallbackIcon::Computer},
+        {{"computer", "network-workgroup"}, ShellFallbackIcon::Computer},
+        {{"folder", "network-server"}, ShellFallbackIcon::Computer},
+        {{"my-computer-folder"}, ShellFallbackIcon::Folder},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FallbackIconFor(c.names), c.icon) << ::testing::PrintToString(c.names);
+}
+
+} // namespace
+} // namespace kestrola::core
