@@ -14,8 +14,8 @@ target_link_libraries(kestrola_platform PRIVATE PkgConfig::CANBERRA)
 
 target_sources(kestrola_core PRIVATE
     app/MainWindow.cpp
+    app/ScannerNetwork.cpp
     app/SoundFolders.cpp
-    app/StandInNetwork.cpp
     app/TrayAttention.cpp
     messaging/Receiver.cpp
     messaging/Sender.cpp

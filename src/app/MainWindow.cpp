@@ -54,11 +54,11 @@ void MainWindow::RequestEnd() {
 }
 
 bool MainWindow::Initialise() {
-    // The platform version record only matters to the service control on Windows.
+    m_services.network.TakeSettings(m_settings.fastScan, m_settings.messengerWarnings);
     m_services.network.StopMessengerService(0);
     if (!m_services.network.LookUpProvider())
         RequestEnd();
-    m_services.network.InitTree(m_settings.fastScan, m_settings.messengerWarnings);
+    m_services.network.InitTree();
     if (m_settings.minimizeToTray == 1)
         m_tray.NotifyTray(TrayOperation::Add, AttentionIcon::Normal, "Kestrola NET");
     m_view.EnableToolTips(m_settings.IsOn(&AppSettings::toolTips));
@@ -232,9 +232,8 @@ void MainWindow::OnTextsEdited() {
     m_viewer.UpdateLengthIndicator();
 }
 
-void MainWindow::OnTreeSelection(const std::string& itemText, bool firstRootItem) {
-    m_viewer.OnTreeSelection(itemText, firstRootItem, m_services.network.IsScanning() == 1,
-                             m_settings.fastScan);
+void MainWindow::OnTreeSelection(const std::string& recipient) {
+    m_viewer.OnTreeSelection(recipient);
 }
 
 void MainWindow::NewMessage() {

@@ -87,8 +87,9 @@ public:
     void OnExpansionChanged(bool nowExpanded) { m_expanded = nowExpanded; }
     /// The composer's text or the recipient box changed.
     void OnTextsEdited();
-    /// A tree item was selected.
-    void OnTreeSelection(const std::string& itemText, bool firstRootItem);
+    /// A tree item's selection made `recipient` the recipient (the tree applies its own rule:
+    /// nothing while a scan runs, not the shell tree's first root item, 31 characters).
+    void OnTreeSelection(const std::string& recipient);
 
     /// "New": expand, scan if needed, empty composer and recipient, focus the composer.
     void NewMessage();

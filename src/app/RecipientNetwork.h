@@ -15,8 +15,10 @@ public:
     virtual int StopMessengerService(int exitFlag) = 0;
     /// Finds the network provider; false (after message 1286) when there is no network.
     virtual bool LookUpProvider() = 0;
-    /// Takes the "FastScan" and "MessengerWarnings" settings and prepares the tree.
-    virtual void InitTree(int fastScan, int messengerWarnings) = 0;
+    /// Takes the "FastScan" and "MessengerWarnings" settings, before anything else.
+    virtual void TakeSettings(int fastScan, int messengerWarnings) = 0;
+    /// Prepares the tree.
+    virtual void InitTree() = 0;
     /// Starts a scan unless one runs.
     virtual void StartScan() = 0;
     /// 1 while a scan runs.

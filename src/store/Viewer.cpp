@@ -150,14 +150,9 @@ void Viewer::CopySelection() {
     m_view.RunEditCommand(kViewerEdit, kEditCopy);
 }
 
-void Viewer::OnTreeSelection(const std::string& text, bool firstRootItem, bool scanning,
-                             int fastScan) {
-    if (scanning)
-        return;
-    const std::string itemText = FirstCharacters(text, 31);
+void Viewer::OnTreeSelection(const std::string& recipient) {
     TakeTexts();
-    if (!firstRootItem || fastScan == 1)
-        texts.recipient = m_codePage.UpperCase(itemText);
+    texts.recipient = m_codePage.UpperCase(recipient);
     PutTexts();
     UpdateLengthIndicator();
 }

@@ -78,9 +78,8 @@ public:
     void RunEditCommand(int command);
     /// Copies the viewer's selection (the "click" menu's "&Copy").
     void CopySelection();
-    /// A tree item was selected: its text becomes the recipient unless a scan runs, or the item
-    /// is the first root item and "FastScan" is not 1. `text` is cut to 31 characters.
-    void OnTreeSelection(const std::string& text, bool firstRootItem, bool scanning, int fastScan);
+    /// A selected tree item gave `recipient`: it goes into the recipient box (in capitals).
+    void OnTreeSelection(const std::string& recipient);
 
     /// Controls into texts, and texts into controls.
     void TakeTexts() { m_view.TakeTexts(texts); }

@@ -23,11 +23,12 @@ public:
             core::ShowSystemMessage(core::kGetNetworkProviderFailed);
         return providerFound;
     }
-    void InitTree(int fastScanValue, int warnings) override {
-        Log("InitTree");
+    void TakeSettings(int fastScanValue, int warnings) override {
+        Log("TakeSettings");
         fastScan = fastScanValue;
         messengerWarnings = warnings;
     }
+    void InitTree() override { Log("InitTree"); }
     void StartScan() override {
         Log("StartScan");
         ++scansStarted;

@@ -9,6 +9,9 @@
 #include "messaging/ComposeRules.h"
 #include "messaging/StatusTexts.h"
 #include "messaging/ui/SystemMessage.h"
+#include "network/NetworkScanner.h"
+#include "network/ui/QtUiDispatcher.h"
+#include "network/ui/RecipientTree.h"
 #include "resources/IconResources.h"
 #include "resources/MenuResources.h"
 #include "store/Viewer.h"
@@ -66,7 +69,7 @@ int CodePoints(const QString& text, int utf16Position) {
 
 } // namespace
 
-MainDialog::MainDialog(const core::MainWindowServices& services)
+MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkScanner* scanner)
     : ExpandingDialog(nullptr, core::kMarkerFrame, core::kExpandButton, true),
       m_shell(services.shell) {
     InitResources();
@@ -75,6 +78,16 @@ MainDialog::MainDialog(const core::MainWindowServices& services)
     setWindowTitle(QStringLiteral("Kestrola NET"));
     setWindowIcon(Icon(core::kNormalIcon));
     BuildControls();
+    if (scanner != nullptr) {
+        // The scan thread reaches the tree only through blocking hand-overs to this thread.
+        scanner->SetPanel(m_network, std::make_shared<QtUiDispatcher>());
+        m_network->SetSelectionRule(
+            [scanner](RecipientTree::Item item) { return scanner->SelectedRecipient(item); });
+    } else {
+        m_network->SetSelectionRule([this](RecipientTree::Item item) {
+            return std::optional<std::string>(m_network->ItemText(item));
+        });
+    }
     qApp->installEventFilter(this);
     m_core = std::make_unique<core::MainWindow>(services, *this);
 }
@@ -169,14 +182,8 @@ void MainDialog::BuildControls() {
         button->SetIcon(spec.icon);
         m_buttons[spec.id] = button;
     }
-    label(core::kScanStatusText, QStringLiteral("Clear ..."), 250, 8, 120, 9);
-    m_tree = dialog.Place(new QTreeWidget(this), core::kTreeControl, 228, 24, 164, 100);
-    m_tree->setHeaderHidden(true);
-    m_tree->setColumnCount(1);
-    m_tree->setRootIsDecorated(true);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    label(core::kGroupCounterText, QStringLiteral("Groups: 0"), 228, 127, 80, 9);
-    label(core::kComputerCounterText, QStringLiteral("Machines:  0"), 310, 127, 82, 9);
+    // The recipient tree with its status and counter labels below it.
+    m_network = dialog.Place(new RecipientTree(this), core::kTreeControl, 228, 23, 164, 114);
 
     // The composer row below.
     label(0, QStringLiteral("To:"), 4, 147, 14, 9);
@@ -226,7 +233,10 @@ void MainDialog::BuildControls() {
     connect(m_recipient, &QComboBox::editTextChanged, this, [this] { OnEdited(); });
     connect(m_viewer, &CEditEx::CommandChosen, this, [this](int id) { m_core->OnCommand(id); });
     connect(m_composer, &CEditEx::CommandChosen, this, [this](int id) { m_core->OnCommand(id); });
-    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] { OnTreeItemSelected(); });
+    connect(m_network, &RecipientTree::recipientChosen, this, [this](const QString& recipient) {
+        if (m_core)
+            m_core->OnTreeSelection(S(recipient));
+    });
 }
 
 FlatButton* MainDialog::Button(int id) const {
@@ -235,8 +245,14 @@ FlatButton* MainDialog::Button(int id) const {
 }
 
 QLabel* MainDialog::Label(int id) const {
+    if (QLabel* network = m_network->Label(id))
+        return network;
     const auto found = m_labels.find(id);
     return found == m_labels.end() ? nullptr : found->second;
+}
+
+QTreeWidget* MainDialog::Tree() const {
+    return m_network->Tree();
 }
 
 bool MainDialog::Topmost() const {
@@ -261,13 +277,6 @@ void MainDialog::ExpansionChanged(bool nowExpanded) {
 void MainDialog::OnEdited() {
     if (!m_writingTexts && m_core)
         m_core->OnTextsEdited();
-}
-
-void MainDialog::OnTreeItemSelected() {
-    QTreeWidgetItem* item = m_tree->currentItem();
-    if (item == nullptr || !m_core)
-        return;
-    m_core->OnTreeSelection(S(item->text(0)), item == m_tree->topLevelItem(0));
 }
 
 void MainDialog::closeEvent(QCloseEvent* event) {

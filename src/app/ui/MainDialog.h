@@ -22,9 +22,14 @@ namespace kestrola::platform {
 class Shell;
 }
 
+namespace kestrola::core {
+class NetworkScanner;
+}
+
 namespace kestrola::ui {
 
 class CEditEx;
+class RecipientTree;
 class FlatButton;
 
 /// The program's main window: the widgets of dialog 102 and the tray icon. Every rule lives in
@@ -35,7 +40,10 @@ class MainDialog : public ExpandingDialog, public core::MainView {
 public:
     /// Builds the window's controls and the core, which reads the settings (and, on a first
     /// run, asks the update question and shows the About box).
-    explicit MainDialog(const core::MainWindowServices& services);
+    /// With `scanner`, the recipient tree is the scanner's panel; without, the tree stays as
+    /// it is filled by hand.
+    explicit MainDialog(const core::MainWindowServices& services,
+                        core::NetworkScanner* scanner = nullptr);
     ~MainDialog() override;
 
     core::MainWindow& Core() { return *m_core; }
@@ -47,7 +55,8 @@ public:
     CEditEx* ComposerEdit() const { return m_composer; }
     QComboBox* RecipientBox() const { return m_recipient; }
     QLabel* Label(int id) const;
-    QTreeWidget* Tree() const { return m_tree; }
+    QTreeWidget* Tree() const;
+    RecipientTree* Network() const { return m_network; }
     QSystemTrayIcon* TrayIcon() const { return m_tray; }
     /// The icon resource the tray icon shows (0 without a tray icon) and the window's icon.
     int TrayIconId() const { return m_trayIconId; }
@@ -116,7 +125,6 @@ protected:
 private:
     void BuildControls();
     const QIcon& Icon(int id);
-    void OnTreeItemSelected();
     void OnEdited();
 
     platform::Shell& m_shell;
@@ -127,7 +135,7 @@ private:
     CEditEx* m_viewer = nullptr;
     CEditEx* m_composer = nullptr;
     QComboBox* m_recipient = nullptr;
-    QTreeWidget* m_tree = nullptr;
+    RecipientTree* m_network = nullptr;
     QCheckBox* m_sendToAll = nullptr;
     QPointer<QSystemTrayIcon> m_tray;
     int m_trayIconId = 0;

@@ -1,11 +1,13 @@
 #include "app/ui/MessengerApp.h"
 
-#include "app/StandInNetwork.h"
+#include "app/ScannerNetwork.h"
 #include "app/StartupRules.h"
 #include "app/ui/MainDialog.h"
 #include "app/ui/PaletteColors.h"
 #include "controls/Resources.h"
 #include "messaging/ui/SystemMessage.h"
+#include "network/NetworkScanner.h"
+#include "platform/Platform.h"
 #include "platform/QuitRequests.h"
 #include "resources/IconResources.h"
 
@@ -60,10 +62,19 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     QApplication::setWindowIcon(LoadIconResource(core::kNormalIcon));
     const SystemMessageSink reports(platform.shell);
     const PaletteColors colors;
-    std::unique_ptr<core::RecipientNetwork> network =
-        platform.makeNetwork
-            ? platform.makeNetwork()
-            : std::make_unique<core::StandInNetwork>(platform.mailslots, platform.codePage);
+    // The network neighbourhood: the scanner on the system's network provider, unless the
+    // caller brings its own.
+    std::unique_ptr<core::NetworkScanner> scanner;
+    std::unique_ptr<core::RecipientNetwork> network;
+    if (platform.makeNetwork) {
+        network = platform.makeNetwork();
+    } else {
+        scanner = std::make_unique<core::NetworkScanner>(
+            platform::CreateNetworkProvider(),
+            std::shared_ptr<const platform::CodePage>(&platform.codePage,
+                                                      [](const platform::CodePage*) {}));
+        network = std::make_unique<core::ScannerNetwork>(*scanner, platform::GetPlatformVersion());
+    }
     const core::MainWindowServices services{
         *start.store,   colors,         platform.codePage, platform.clock,   platform.mailslots,
         platform.shell, platform.sound, *network,          platform.makeBase};
@@ -97,7 +108,7 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &scope, requestQuit);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &scope, requestQuit);
 
-    dialog = std::make_unique<MainDialog>(services);
+    dialog = std::make_unique<MainDialog>(services, scanner.get());
     if (!quitRequested) {
         QEventLoop run;
         bool finished = false;
@@ -113,6 +124,9 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     }
 
     dialog->Destroy();
+    // A scan still running carries on without the tree once the scanner is gone.
+    network.reset();
+    scanner.reset();
     closer.reset();
     quitNotifier.reset();
     start.marker.reset();

@@ -31,7 +31,8 @@ struct MessengerPlatform {
     platform::Sound& sound;
     /// The system's quit requests; nullptr for none.
     platform::QuitRequests* quitRequests = nullptr;
-    /// Makes the network neighbourhood for the window; empty for the stand-in.
+    /// Makes the network neighbourhood for the window; empty for the network scanner on the
+    /// system's network provider.
     std::function<std::unique_ptr<core::RecipientNetwork>()> makeNetwork;
     /// Makes the message base; empty for the plain one.
     decltype(core::MainWindowServices::makeBase) makeBase;

@@ -45,9 +45,9 @@ TEST(MainWindowStartup, RunsTheInitialisationStepsInOrder) {
     h.Start();
     EXPECT_TRUE(h.initialised);
     const std::vector<std::string> expected = {
-        "StopMessengerService(0)", "LookUpProvider", "InitTree",  "NotifyTray(Add)",
-        "EnableToolTips",          "StyleButton",    "StyleEdit", "SetRecipientList",
-        "StartPollTimer(500)",     "SetTopmost(0)",
+        "TakeSettings",     "StopMessengerService(0)", "LookUpProvider", "InitTree",
+        "NotifyTray(Add)",  "EnableToolTips",          "StyleButton",    "StyleEdit",
+        "SetRecipientList", "StartPollTimer(500)",     "SetTopmost(0)",
     };
     EXPECT_EQ(Steps(*h.log), expected);
     // Ten buttons are styled, the upgrade button keeps its own look; composer before viewer.
