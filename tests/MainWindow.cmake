@@ -28,3 +28,7 @@ if(KESTROLA_BUILD_UI)
                              LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 120)
     endforeach()
 endif()
+target_sources(kestrola_unit_tests PRIVATE
+    unit/messaging/ReceiverTest.cpp
+    unit/messaging/SenderTest.cpp
+)
