@@ -61,3 +61,27 @@ TEST(OpenerTarget, NetworkPathsBecomeSmbUrls) {
 
 } // namespace
 } // namespace kestrola::platform
+
+#include "TempDir.h"
+#include "platform/linux/LinuxSound.h"
+
+namespace kestrola::platform {
+namespace {
+
+// Every request is logged in order as it is made; the player's own work (which may find no
+// sound system at all here) never holds the caller up or reports anything.
+TEST(LinuxSound, RequestsAreLoggedInOrderWhatEverThePlayerFinds) {
+    testing::TempDir dir;
+    const std::string log = dir.File("sounds.log");
+    {
+        LinuxSound sound({dir.path()}, log);
+        for (int i = 0; i < 3; ++i)
+            sound.PlaySoundFile("missing-" + std::to_string(i) + ".wav");
+        sound.PlaySoundFile("/nonexistent/personal.wav");
+    }
+    EXPECT_EQ(testing::ReadFileBytes(log),
+              "missing-0.wav\nmissing-1.wav\nmissing-2.wav\n/nonexistent/personal.wav\n");
+}
+
+} // namespace
+} // namespace kestrola::platform
