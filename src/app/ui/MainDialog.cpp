@@ -95,6 +95,15 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
 MainDialog::~MainDialog() {
     qApp->removeEventFilter(this);
     Destroy();
+    DetachNetwork();
+    // The controls are deleted after the core: they must not call back into it meanwhile.
+    for (QObject* control :
+         std::initializer_list<QObject*>{m_network, m_composer, m_viewer, m_recipient})
+        control->blockSignals(true);
+}
+
+void MainDialog::DetachNetwork() {
+    m_network->SetSelectionRule({});
 }
 
 void MainDialog::Destroy() {

@@ -49,6 +49,8 @@ public:
     core::MainWindow& Core() { return *m_core; }
     /// The window's destruction steps (settings saved); runs once, also from the destructor.
     void Destroy();
+    /// Stops asking the network scanner about tree selections (before the scanner goes).
+    void DetachNetwork();
 
     FlatButton* Button(int id) const;
     CEditEx* ViewerEdit() const { return m_viewer; }

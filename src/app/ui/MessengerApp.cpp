@@ -125,6 +125,7 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
 
     dialog->Destroy();
     // A scan still running carries on without the tree once the scanner is gone.
+    dialog->DetachNetwork();
     network.reset();
     scanner.reset();
     closer.reset();
