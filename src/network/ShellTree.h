@@ -56,6 +56,7 @@ public:
 private:
     void FillFolder(const std::string& folder, const platform::ShellListing& listing, Item parent);
     void SortChildren(Item parent);
+
     platform::ShellNamespace& m_namespace;
     ShellTreeControl& m_control;
 };
