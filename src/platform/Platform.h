@@ -6,14 +6,18 @@
 #include "platform/NetworkProvider.h"
 #include "platform/PlatformVersion.h"
 #include "platform/ProcessEnvironment.h"
+#include "platform/QuitRequests.h"
 #include "platform/ServiceControl.h"
 #include "platform/Shell.h"
 #include "platform/ShellNamespace.h"
+#include "platform/Sound.h"
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrola::platform {
 
@@ -35,6 +39,11 @@ std::unique_ptr<ShellNamespace> CreateShellNamespace();
 std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment();
 /// The line end that text files written by the program use on this system.
 std::string_view NativeLineEnd();
+/// The event-sound player; relative names are looked for in the working directory and then in
+/// `soundFolders`. With KESTROLA_SOUND_LOG set, every request is also written to that file.
+std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders);
+/// Catches the system's requests to end the program for the event loop.
+std::unique_ptr<QuitRequests> CreateQuitRequests();
 
 /// How long a scan's group enumeration waits for the answers to its AnnouncementRequests
 /// (others answer after a random wait of up to two seconds).

@@ -17,6 +17,18 @@ const std::vector<MenuResource>& Menus() {
              {0, {}},
              {kCopy, "&Copy\tCtrl+C"},
          }},
+        {kTrayMenuResource,
+         "tray",
+         {
+             {kTrayMenuAbout, "&About Kestrola NET"},
+             {0, {}},
+             {kTrayMenuRestore, "&Restore"},
+             {kTrayMenuMinimize, "&Minimize\tESC"},
+             {0, {}},
+             {kTrayMenuSendMessage, "&Send message"},
+             {0, {}},
+             {kTrayMenuExit, "&Exit"},
+         }},
     };
     return menus;
 }

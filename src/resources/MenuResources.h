@@ -17,6 +17,18 @@ enum ClickMenuCommand : int {
     kCopy = 32858,
 };
 
+/// The tray icon's "tray" menu.
+inline constexpr int kTrayMenuResource = 227;
+
+/// Commands of the "tray" menu.
+enum TrayMenuCommand : int {
+    kTrayMenuRestore = 32800,
+    kTrayMenuMinimize = 32801,
+    kTrayMenuSendMessage = 32802,
+    kTrayMenuExit = 32803,
+    kTrayMenuAbout = 32847,
+};
+
 /// One entry of a pop-up menu; a separator has id 0 and no text. A tab in the text separates
 /// the shortcut shown at the right; an ampersand marks the access key.
 struct MenuItem {

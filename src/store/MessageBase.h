@@ -26,7 +26,8 @@ public:
 
     /// Builds the index from the file, creating a missing file. False (after reporting 1297 or
     /// 1299) when it cannot be opened or a damaged record stops it; records before stay indexed.
-    bool LoadIndex();
+    /// Virtual so that a test can change the file behind a fresh index, as another program can.
+    virtual bool LoadIndex();
     /// Stamps `r` with the local time and appends it. True when the record was written whole;
     /// the caller then counts it. A failed append leaves file and index as they were.
     bool AppendRecord(MessageRecord& r);

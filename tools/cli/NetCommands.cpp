@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -55,6 +56,34 @@ long PeakMemoryKb() {
     return -1;
 }
 
+constexpr int kMaxRepeat = 1000;
+
+// Bytes from hexadecimal digits (blanks allowed between them); nothing for anything else.
+std::optional<std::string> FromHex(const std::string& digits) {
+    std::string bytes;
+    int high = -1;
+    for (const char c : digits) {
+        if (c == ' ')
+            continue;
+        int value = -1;
+        if (c >= '0' && c <= '9')
+            value = c - '0';
+        else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+            value = (c | 0x20) - 'a' + 10;
+        if (value < 0)
+            return std::nullopt;
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes += static_cast<char>(high << 4 | value);
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        return std::nullopt;
+    return bytes;
+}
+
 std::string WithLineFeeds(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -70,8 +99,21 @@ std::string WithLineFeeds(const std::string& text) {
 int RunSendCommand(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"from"}, args, error) || args.words.size() < 2) {
-        std::fprintf(stderr, "%s\nusage: kestrola-cli send [--from NAME] TARGET TEXT...\n",
+    const bool parsed = ParseArguments(argc, argv, {"from", "hex", "repeat"}, args, error);
+    std::optional<std::string> raw;
+    if (parsed && args.Has("hex")) {
+        raw = FromHex(args.Option("hex"));
+        if (!raw || raw->empty())
+            error = "--hex takes an even number of hexadecimal digits";
+    }
+    const int repeat = parsed ? std::atoi(args.Option("repeat", "1").c_str()) : 0;
+    if (parsed && error.empty() && (repeat < 1 || repeat > kMaxRepeat))
+        error = "--repeat takes a number from 1 to " + std::to_string(kMaxRepeat);
+    const std::size_t words = raw ? 1 : 2;
+    if (!parsed || !error.empty() || args.words.size() < words || (raw && args.words.size() > 1)) {
+        std::fprintf(stderr,
+                     "%s\nusage: kestrola-cli send [--from NAME] [--repeat N] TARGET TEXT...\n"
+                     "       kestrola-cli send --hex BYTES [--repeat N] TARGET\n",
                      error.empty() ? "kestrola-cli send: a target and a text are needed"
                                    : ("kestrola-cli send: " + error).c_str());
         return 2;
@@ -80,12 +122,20 @@ int RunSendCommand(int argc, char** argv) {
     const auto mailslots = platform::CreateMailslots();
     const std::string from = args.Option("from", mailslots->Identity().computerName);
     const std::string& target = args.words[0];
-    std::string text = args.words[1];
-    for (std::size_t i = 2; i < args.words.size(); ++i)
-        text += " " + args.words[i];
-    const std::string datagram = core::EncodeDatagram(*codePage, from, target, text);
+    std::string text;
+    for (std::size_t i = 1; i < args.words.size(); ++i)
+        text += (i > 1 ? " " : "") + args.words[i];
     core::MailslotChannel channel(*mailslots);
-    return channel.Send(target, datagram.data(), datagram.size()) ? 0 : 1;
+    bool sent = true;
+    // Repeated datagrams go out back to back; each text carries its number.
+    for (int i = 1; i <= repeat; ++i) {
+        const std::string datagram =
+            raw ? *raw
+                : core::EncodeDatagram(*codePage, from, target,
+                                       repeat > 1 ? text + " " + std::to_string(i) : text);
+        sent = channel.Send(target, datagram.data(), datagram.size()) && sent;
+    }
+    return sent ? 0 : 1;
 }
 
 int RunListenCommand(int argc, char** argv) {

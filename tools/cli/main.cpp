@@ -18,6 +18,8 @@ void PrintUsage(std::FILE* to) {
                  "  base check FILE                         exit 0 when every record indexes\n"
                  "  send [--from NAME] TARGET TEXT...       one message to a computer, a\n"
                  "                                          workgroup or *\n"
+                 "  send --hex BYTES TARGET                 a datagram of the given bytes\n"
+                 "       (either with --repeat N: N datagrams back to back)\n"
                  "  listen [--count N] [--timeout S] [--format text|json|hex]\n"
                  "         [--hold S] [--stats]             print the messages that arrive\n"
                  "  names [--resolve NAME [--suffix HEX]]   our names, or who holds a name\n"

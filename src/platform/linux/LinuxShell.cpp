@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -221,10 +222,33 @@ int ShellCodeForOpenerExit(int status) {
     }
 }
 
+std::string OpenerTarget(const std::string& target) {
+    if (target.size() < 3 || target[0] != '\\' || target[1] != '\\')
+        return target;
+    // The desktop's opener knows network shares by their smb URL, not by the UNC path.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kKept = "-._~!$&'()*+,;=:@/";
+    std::string url = "smb://";
+    for (std::size_t i = 2; i < target.size(); ++i) {
+        const auto c = static_cast<unsigned char>(target[i]);
+        if (c == '\\')
+            url += '/';
+        else if ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') ||
+                 kKept.find(static_cast<char>(c)) != std::string_view::npos)
+            url += static_cast<char>(c);
+        else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 0xF];
+        }
+    }
+    return url;
+}
+
 int LinuxShell::Open(const std::string& /*verb*/, const std::string& target) {
     // The opener has one action for documents, pages and folders alike.
     const SpawnOutcome outcome =
-        SpawnDetached({m_options.opener, SafeTarget(target)}, m_options.searchPath,
+        SpawnDetached({m_options.opener, SafeTarget(OpenerTarget(target))}, m_options.searchPath,
                       m_options.openerWaitMilliseconds > 0 ? m_options.openerWaitMilliseconds : 1);
     switch (outcome.kind) {
     case SpawnOutcome::Kind::NotStarted:

@@ -55,6 +55,11 @@ struct SpawnOutcome {
 SpawnOutcome SpawnDetached(const std::vector<std::string>& argv, const std::string& searchPath,
                            int waitMilliseconds);
 
+/// What the opener is given for `target`: a network path "\\host\share\dir" becomes
+/// "smb://host/share/dir" (bytes outside a URL path's characters percent-encoded); any other
+/// target is left as it is.
+std::string OpenerTarget(const std::string& target);
+
 /// The shell-open result code for a failed start with `error` (an errno value).
 int ShellCodeForErrno(int error);
 /// The shell-open result code for the opener's exit status (0 is success).

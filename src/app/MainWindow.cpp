@@ -1,0 +1,343 @@
+#include "app/MainWindow.h"
+
+#include "app/AboutInfo.h"
+#include "app/FirstRun.h"
+#include "app/ProfileStore.h"
+#include "app/StringListSection.h"
+#include "messaging/StatusTexts.h"
+#include "platform/Sound.h"
+#include "resources/MenuResources.h"
+
+namespace kestrola::core {
+
+namespace {
+
+AppSettings LoadedSettings(const MainWindowServices& services, MainView& view) {
+    AppSettings settings(services.colors);
+    FirstRunCallbacks firstRun;
+    firstRun.askYesNo = [&view](std::string_view question) { return view.AskYesNo(question); };
+    firstRun.showAboutBox = [&view] { view.ShowAboutBox(); };
+    settings.LoadSettings(services.store, services.colors, firstRun, services.shell);
+    return settings;
+}
+
+// Every button but the upgrade button takes the look of the settings.
+constexpr int kStyledButtons[] = {kNewButton,    kReplyButton,  kPreviousButton, kNextButton,
+                                  kDeleteButton, kExpandButton, kSendButton,     kAboutButton,
+                                  kScanButton,   kClearButton};
+
+} // namespace
+
+MainWindow::MainWindow(const MainWindowServices& services, MainView& view)
+    : m_services(services), m_view(view), m_settings(LoadedSettings(services, view)),
+      m_base(services.makeBase
+                 ? services.makeBase(m_settings.baseFileName, m_settings.historyFileName,
+                                     services.clock)
+                 : std::make_unique<MessageBase>(m_settings.baseFileName,
+                                                 m_settings.historyFileName, services.clock)),
+      m_channel(services.mailslots), m_recents(services.codePage),
+      m_viewer(*m_base, services.codePage, view, services.shell), m_tray(view, *m_base, m_settings),
+      m_sender(m_channel, *m_base, m_viewer, view, m_settings, services.codePage, m_recents, *this),
+      m_receiver(m_channel, *m_base, m_viewer, m_settings, services.codePage, *this) {
+    m_viewer.onCountersChanged = [this] {
+        m_tray.RefreshAttention();
+        m_tray.ShowNewState();
+    };
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::RequestEnd() {
+    m_endRequested = true;
+    m_viewer.TakeTexts();
+    m_view.EndDialog();
+}
+
+bool MainWindow::Initialise() {
+    m_services.network.TakeSettings(m_settings.fastScan, m_settings.messengerWarnings);
+    m_services.network.StopMessengerService(0);
+    if (!m_services.network.LookUpProvider())
+        RequestEnd();
+    m_services.network.InitTree();
+    if (m_settings.minimizeToTray == 1)
+        m_tray.NotifyTray(TrayOperation::Add, AttentionIcon::Normal, "Kestrola NET");
+    m_view.EnableToolTips(m_settings.IsOn(&AppSettings::toolTips));
+
+    ButtonLook look;
+    look.flat = m_settings.IsOn(&AppSettings::flatButtons);
+    look.activeBackground = m_settings.buttonActiveBgColor;
+    look.inactiveBackground = m_settings.buttonInactiveBgColor;
+    look.activeText = m_settings.buttonActiveFgColor;
+    look.inactiveText = m_settings.buttonInactiveFgColor;
+    look.focus = m_settings.buttonFocusColor;
+    look.showText = true;
+    for (const int button : kStyledButtons)
+        m_view.StyleButton(button, look);
+    for (const int edit : {kComposerEdit, kViewerEdit})
+        m_view.StyleEdit(edit, m_settings.backgroundTextColor, m_settings.textColor,
+                         m_settings.font);
+
+    m_viewer.UpdateLengthIndicator();
+
+    // Read and kept; nothing chooses by them.
+    LoadStringList(m_services.store, m_ignoreAllowWords, kIgnoreAllowWords);
+    LoadStringList(m_services.store, m_ignoreAllowTwits, kIgnoreAllowTwits);
+    LoadStringList(m_services.store, m_personalizedSounds, kPersonalizedSounds);
+    std::vector<std::string> lastSended;
+    LoadStringList(m_services.store, lastSended, kLastSended);
+    m_recents.LoadRecentRecipients(lastSended);
+    m_view.SetRecipientList(m_recents.SaveRecentRecipients());
+
+    if (m_channel.Open()) {
+        m_view.StartPollTimer(kPollMilliseconds);
+        m_pollTimer = true;
+    } else {
+        RequestEnd();
+    }
+
+    m_base->LoadIndex();
+    if (m_base->count > 0)
+        m_base->current = 1;
+    if (m_base->current > 0) {
+        if (m_base->ReadRecord(m_base->current, m_viewer.shown) == MessageBase::kRead)
+            m_viewer.ParseAndShow(m_viewer.shown);
+        else
+            RequestEnd();
+    }
+
+    // "HotKey" stays a setting but registers nothing here: no action is bound to Ctrl+Tab,
+    // and taking it system-wide would take it from every other program.
+    SetTopmost(m_settings.IsOn(&AppSettings::alwaysOnTop));
+    m_viewer.UpdateCounters();
+    return !m_endRequested;
+}
+
+void MainWindow::Destroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    SaveStringList(m_services.store, m_recents.SaveRecentRecipients(), kLastSended);
+    m_services.network.StopMessengerService(1);
+    m_tray.NotifyTray(TrayOperation::Delete, AttentionIcon::Normal, "");
+    if (m_pollTimer) {
+        m_view.KillPollTimer();
+        m_pollTimer = false;
+    }
+    m_settings.SaveSettings(m_services.store);
+}
+
+ReceiveOutcome MainWindow::OnPollTimer() {
+    if (!m_firstTickDone) {
+        m_firstTickDone = true;
+        if (m_settings.runMinimized == 1)
+            MinimizeWindow();
+    }
+    m_tray.RefreshAttention();
+    return m_receiver.Poll();
+}
+
+void MainWindow::OnCommand(int id) {
+    switch (id) {
+    case kNewButton:
+    case kSendNew:
+        NewMessage();
+        break;
+    case kReplyButton:
+    case kReplyTo:
+        m_sender.ReplyToShown();
+        break;
+    case kPreviousButton:
+        m_viewer.ShowPrevious();
+        break;
+    case kNextButton:
+        m_viewer.ShowNext();
+        break;
+    case kDeleteButton:
+        m_viewer.DeleteShown();
+        break;
+    case kExpandButton:
+        // The window has switched already; see whether the tree wants a scan.
+        ScanIfNeeded();
+        break;
+    case kSendButton:
+        m_sender.SendComposed();
+        break;
+    case kAboutButton:
+    case kTrayMenuAbout:
+        m_view.ShowAboutBox();
+        break;
+    case kScanButton:
+        m_services.network.StartScan();
+        break;
+    case kClearButton:
+        ClearComposer();
+        break;
+    case kUpgradeButton:
+        OpenUpgradePage(m_services.shell);
+        break;
+    case kGoToUrl:
+        m_viewer.GoToUrl();
+        break;
+    case kOpenFile:
+        m_viewer.OpenSelectedFile();
+        break;
+    case kCopy:
+        m_viewer.CopySelection();
+        break;
+    case kEditCopy:
+    case kEditCut:
+    case kEditPaste:
+    case kEditUndo:
+        m_viewer.RunEditCommand(id);
+        break;
+    case kTrayMenuRestore:
+        m_tray.RestoreWindow();
+        break;
+    case kTrayMenuMinimize:
+        MinimizeWindow();
+        break;
+    case kTrayMenuSendMessage:
+        m_tray.RestoreWindow();
+        NewMessage();
+        break;
+    case kTrayMenuExit:
+        ExitApplication();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::OnClose() {
+    if (m_settings.noClose != 0)
+        MinimizeWindow();
+    else
+        ExitApplication();
+}
+
+void MainWindow::OnEscapeKey() {
+    if (m_settings.minimizeOnESC == 1)
+        MinimizeWindow();
+}
+
+void MainWindow::OnSystemMinimize() {
+    m_tray.OnSystemMinimize();
+}
+
+void MainWindow::OnTrayEvent(TrayEvent event) {
+    m_tray.OnTrayEvent(event);
+}
+
+void MainWindow::OnTextsEdited() {
+    m_viewer.UpdateLengthIndicator();
+}
+
+void MainWindow::OnTreeSelection(const std::string& recipient) {
+    m_viewer.OnTreeSelection(recipient);
+}
+
+void MainWindow::NewMessage() {
+    SetExpanded(true);
+    ScanIfNeeded();
+    ClearComposer();
+    m_viewer.texts.recipient.clear();
+    m_view.SetFocus(kComposerEdit);
+    m_viewer.PutTexts();
+    m_viewer.UpdateLengthIndicator();
+}
+
+void MainWindow::ClearComposer() {
+    m_viewer.texts.composer.clear();
+    m_viewer.PutTexts();
+    m_viewer.UpdateLengthIndicator();
+}
+
+void MainWindow::ExitApplication() {
+    const std::string_view question = LoadString(kExitQuestion);
+    if (m_settings.confirmationOnExit != 0 && !m_view.AskYesNo(question))
+        return;
+    EndWithoutQuestion();
+}
+
+void MainWindow::EndWithoutQuestion() {
+    m_viewer.TakeTexts();
+    m_view.EndDialog();
+}
+
+void MainWindow::SetTopmost(bool topmost) {
+    m_view.SetTopmost(topmost);
+}
+
+bool MainWindow::SetExpanded(bool expand) {
+    return m_view.SetExpanded(expand);
+}
+
+void MainWindow::ScanIfNeeded() {
+    if (m_expanded && (m_settings.checkNetworkIfReply == 0 || m_services.network.HasScanned() == 0))
+        m_services.network.StartScan();
+}
+
+void MainWindow::MinimizeWindow() {
+    m_tray.MinimizeWindow();
+}
+
+void MainWindow::RaiseWindow() {
+    m_tray.RaiseWindow();
+}
+
+void MainWindow::PlaySoundFile(const std::string& name) {
+    m_services.sound.PlaySoundFile(name);
+}
+
+void MainWindow::CollectCheckedNames(std::vector<std::string>& names) {
+    m_services.network.CollectCheckedNames(names);
+}
+
+void MainWindow::ClearChecks() {
+    m_services.network.ClearChecks();
+}
+
+std::string MainWindow::LocalName() const {
+    return m_services.network.LocalName();
+}
+
+std::string MainWindow::LocalNameUpper() const {
+    return m_services.network.LocalNameUpper();
+}
+
+std::string_view MainToolTip(int control) {
+    switch (control) {
+    case kNewButton:
+        return "New message";
+    case kReplyButton:
+        return "Reply to the message shown";
+    case kPreviousButton:
+        return "Previous (older) message";
+    case kNextButton:
+        return "Next (newer) message";
+    case kDeleteButton:
+        return "Delete the message shown";
+    case kExpandButton:
+        return "Show or hide the composer and the network";
+    case kSendButton:
+        return "Send the message";
+    case kAboutButton:
+        return "About Kestrola NET";
+    case kScanButton:
+        return "Scan the network";
+    case kClearButton:
+        return "Clear the message text";
+    case kUpgradeButton:
+        return "Upgrade";
+    case kCountersLabel:
+        return "Messages: all/new";
+    case kPositionLabel:
+        return "Number of the message shown";
+    case kLengthIndicator:
+        return "Characters used of 100 (recipient and text)";
+    default:
+        return {};
+    }
+}
+
+} // namespace kestrola::core

@@ -1,0 +1,28 @@
+// Kestrola NET, the desktop program (MessengerApp).
+#include "app/SoundFolders.h"
+#include "app/StartupRules.h"
+#include "app/ui/MessengerApp.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    using namespace kestrola;
+    // Taken before the toolkit removes its own options from the arguments.
+    const std::string commandLine = core::RawCommandLine(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const auto environment = platform::CreateProcessEnvironment();
+    const auto codePage = platform::CreateCodePage();
+    const auto clock = platform::CreateClock();
+    const auto shell = platform::CreateShell();
+    const auto mailslots = platform::CreateMailslots();
+    const auto quitRequests = platform::CreateQuitRequests();
+    const auto sound =
+        platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));
+
+    const ui::MessengerPlatform messenger{
+        *environment, *mailslots, *codePage, *clock, *shell, *sound, quitRequests.get(), {}, {}};
+    return ui::RunMessengerApp(commandLine, messenger);
+}

@@ -1,0 +1,150 @@
+#include "messaging/Sender.h"
+
+#include "app/AppSettings.h"
+#include "app/MainView.h"
+#include "app/WindowOperations.h"
+#include "messaging/ComposeRules.h"
+#include "messaging/DatagramCodec.h"
+#include "messaging/MailslotChannel.h"
+#include "messaging/Reporting.h"
+#include "messaging/StatusTexts.h"
+#include "platform/CodePage.h"
+#include "store/MessageBase.h"
+#include "store/RecentRecipients.h"
+#include "store/Viewer.h"
+
+namespace kestrola::core {
+
+Sender::Sender(MailslotChannel& channel, MessageBase& base, Viewer& viewer, MainView& view,
+               const AppSettings& settings, const platform::CodePage& codePage,
+               RecentRecipients& recents, WindowOperations& window)
+    : m_channel(channel), m_base(base), m_viewer(viewer), m_view(view), m_settings(settings),
+      m_codePage(codePage), m_recents(recents), m_window(window) {}
+
+SendOutcome Sender::SendComposed() {
+    SendOutcome outcome;
+    WindowTexts& texts = m_viewer.texts;
+    m_viewer.TakeTexts();
+    m_viewer.UpdateLengthIndicator();
+    if (m_viewer.usedLength > kLengthLimit) {
+        outcome.refusedWith = kTooManySymbols;
+        ShowSystemMessage(kTooManySymbols);
+        m_viewer.UpdateLengthIndicator();
+        return outcome;
+    }
+    std::vector<std::string> checked;
+    m_window.CollectCheckedNames(checked);
+    if (texts.recipient.empty() && checked.empty()) {
+        outcome.refusedWith = kEnterComputerName;
+        ShowSystemMessage(kEnterComputerName);
+        m_view.SetFocus(kRecipientBox);
+        return outcome;
+    }
+    if (texts.composer.empty()) {
+        outcome.refusedWith = kEnterMessageText;
+        ShowSystemMessage(kEnterMessageText);
+        m_view.SetFocus(kComposerEdit);
+        return outcome;
+    }
+
+    // The text is taken once: the sends below write the texts back into the controls.
+    const std::string text = texts.composer;
+    bool allSent = true;
+    if (checked.empty()) {
+        const std::string recipient = texts.recipient;
+        outcome.recipients.push_back(recipient);
+        allSent = SendToRecipient(recipient, text);
+        outcome.succeeded += allSent ? 1 : 0;
+    } else {
+        for (const std::string& name : checked) {
+            texts.recipient = name;
+            outcome.recipients.push_back(name);
+            const bool sent = SendToRecipient(name, text);
+            outcome.succeeded += sent ? 1 : 0;
+            allSent = allSent && sent;
+        }
+    }
+
+    if (m_settings.clearSelected == 1)
+        m_window.ClearChecks();
+    if (m_settings.clearTextBox == 1)
+        texts.composer.clear();
+    m_viewer.PutTexts();
+    if (allSent && m_settings.succesMessageTimeOut != 0)
+        m_view.RunNotice(kSendSucceeded, m_settings.succesMessageTimeOut);
+    if (m_settings.expandAfter == 1)
+        m_window.SetExpanded(false);
+    if (m_settings.minimiseAfterSend == 1)
+        m_window.MinimizeWindow();
+    if (m_settings.enableSendSound == 1)
+        m_window.PlaySoundFile(m_settings.sendSoundFile);
+    return outcome;
+}
+
+bool Sender::SendToRecipient(const std::string& recipient, const std::string& text) {
+    const BusyScope scope(m_viewer.busy);
+    WindowTexts& texts = m_viewer.texts;
+    m_recents.AddRecentRecipient(recipient, m_settings.historyLenght);
+    m_view.SetRecipientList(m_recents.SaveRecentRecipients());
+    m_viewer.PutTexts();
+
+    const std::string localName = m_window.LocalName();
+    MessageRecord history;
+    history.from = localName;
+    history.to = recipient;
+    history.text = text;
+
+    texts.recipient = m_codePage.UpperCase(texts.recipient);
+    MessageRecord sent;
+    sent.SetBody(EncodeDatagram(m_codePage, localName, texts.recipient, text));
+    // The path is formed from the name as given; the datagram carries it in upper case.
+    const std::string datagram = sent.BodyBytes();
+    const bool ok = m_channel.Send(recipient, datagram.data(), datagram.size());
+
+    // A message to our own name is stored when it arrives, not as sent.
+    if (m_settings.includeSendedInBase == 1 && texts.recipient != m_window.LocalNameUpper()) {
+        sent.state = 1;
+        const bool written = m_base.AppendRecord(sent);
+        m_viewer.TakeTexts();
+        if (written)
+            ++m_base.count;
+        bool show = false;
+        if (m_settings.autoShowNewMSG == 1) {
+            m_base.current = m_base.count;
+            show = true;
+        } else if (m_base.current == 0) {
+            m_base.current = 1;
+            show = true;
+        }
+        if (show) {
+            // The copy on display becomes the current record, so a reply answers what shows.
+            m_viewer.shown = sent;
+            m_viewer.ParseAndShow(m_viewer.shown);
+        }
+        m_viewer.UpdateCounters();
+        m_viewer.PutTexts();
+    }
+    if (m_settings.history == 1)
+        m_base.WriteHistory(history);
+    return ok;
+}
+
+void Sender::ReplyToShown() {
+    if (m_base.current == 0)
+        return;
+    if (m_base.MarkRead(m_base.current) == MessageBase::kMarkedRead)
+        --m_base.newCount;
+    m_viewer.UpdateCounters();
+    m_view.SetControlText(kReadMarkLabel, " ");
+    m_viewer.TakeTexts();
+    m_window.SetExpanded(true);
+    m_window.ScanIfNeeded();
+    m_viewer.texts.recipient = m_viewer.shown.from;
+    m_viewer.texts.composer = QuoteForReply(m_viewer.texts.viewer, m_settings.excludeDoubleReply);
+    m_view.SetFocus(kComposerEdit);
+    m_viewer.PutTexts();
+    m_viewer.UpdateLengthIndicator();
+    m_view.MoveCaretToEnd(kComposerEdit);
+}
+
+} // namespace kestrola::core

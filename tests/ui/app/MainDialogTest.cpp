@@ -1,0 +1,323 @@
+#include "app/ui/MainDialog.h"
+
+#include "MainWindowHarness.h"
+#include "UiTestSupport.h"
+#include "app/StringListSection.h"
+#include "app/ui/MessengerApp.h"
+#include "app/ui/PaletteColors.h"
+#include "controls/CEditEx.h"
+#include "controls/DialogTemplate.h"
+#include "controls/FlatButton.h"
+#include "platform/Platform.h"
+#include "platform/testing/FakeProcessEnvironment.h"
+#include "resources/IconResources.h"
+#include "resources/MenuResources.h"
+#include "store/BaseFormat.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace kestrola::ui {
+namespace {
+
+using testing::MainWindowHarness;
+
+std::string Record(const platform::CodePage& codePage, const std::string& from,
+                   const std::string& to, const std::string& text, std::uint8_t state,
+                   const std::string& stamp) {
+    core::MessageRecord r;
+    r.SetBody(core::EncodeDatagram(codePage, from, to, text));
+    r.state = state;
+    std::copy(stamp.begin(), stamp.end(), r.stamp.begin());
+    return core::EncodeRecord(r);
+}
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    MainDialog& Open() {
+        // The desktop's colours, as the program takes them.
+        const core::MainWindowServices services{*h.store, palette, *h.codePage, h.clock,   *h.pc1,
+                                                h.shell,  h.sound, h.network,   h.makeBase};
+        dialog = std::make_unique<MainDialog>(services);
+        dialog->trayAvailableOverride = true;
+        EXPECT_TRUE(testing::ShowAndActivate(dialog.get()));
+        return *dialog;
+    }
+    QString LabelText(int id) { return dialog->Label(id)->text(); }
+    void FillBase() {
+        testing::WriteFileBytes(
+            h.basePath, Record(*h.codePage, "ALICE", "PC1",
+                               "Lunch at noon?\r\nThe usual place, \\\\FILES\\menu\\today.txt", 0,
+                               "11:58:02 , 06/12/2005") +
+                            Record(*h.codePage, "PC1", "SALES", "Figures are on the share.", 1,
+                                   "12:01:40 , 06/12/2005") +
+                            Record(*h.codePage, "BOB", "WORKGROUP", "Server restart at 18:00", 0,
+                                   "12:10:15 , 06/12/2005"));
+    }
+
+    MainWindowHarness h;
+    PaletteColors palette;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(MainDialogTest, OpensCollapsedWithTheViewerAndTheButtonRow) {
+    MainDialog& window = Open();
+    EXPECT_FALSE(window.Expanded());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kestrola NET"));
+    for (const int id : {core::kNewButton, core::kReplyButton, core::kPreviousButton,
+                         core::kNextButton, core::kDeleteButton, core::kExpandButton})
+        EXPECT_TRUE(window.Button(id)->isEnabled()) << id;
+    EXPECT_TRUE(window.ViewerEdit()->isEnabled());
+    for (const int id : {core::kSendButton, core::kClearButton, core::kScanButton,
+                         core::kAboutButton, core::kUpgradeButton})
+        EXPECT_FALSE(window.Button(id)->isEnabled()) << id << " lies outside the marker";
+    EXPECT_FALSE(window.ComposerEdit()->isEnabled());
+    EXPECT_FALSE(window.Tree()->isEnabled());
+    EXPECT_EQ(LabelText(core::kCountersLabel), QStringLiteral("0/0"));
+    EXPECT_EQ(LabelText(core::kPositionLabel), QStringLiteral("0"));
+    EXPECT_EQ(LabelText(core::kLengthIndicator), QStringLiteral("0/100"));
+    EXPECT_EQ(window.TrayIconId(), core::kNormalIcon);
+    EXPECT_EQ(window.TrayIcon()->toolTip(), QStringLiteral("Kestrola NET All:0  New:0"));
+    testing::SavePicture(&window, QStringLiteral("main-collapsed-empty.png"));
+
+    QTest::mouseClick(window.Button(core::kExpandButton), Qt::LeftButton);
+    EXPECT_TRUE(window.Expanded());
+    EXPECT_TRUE(window.Button(core::kSendButton)->isEnabled());
+    EXPECT_TRUE(window.ComposerEdit()->isEnabled());
+    EXPECT_FALSE(FindControl(&window, core::kSendToAllCheck)->isEnabled()) << "always disabled";
+    EXPECT_EQ(h.network.scansStarted, 1) << "the first expand scans";
+    testing::SavePicture(&window, QStringLiteral("main-expanded-empty.png"));
+}
+
+TEST_F(MainDialogTest, ShowsTheBaseAndStepsThroughIt) {
+    FillBase();
+    h.Set("LastSended", "Count", 2);
+    h.Set("LastSended", "0", "ALICE");
+    h.Set("LastSended", "1", "SALES");
+    MainDialog& window = Open();
+    EXPECT_EQ(window.ViewerEdit()->toPlainText(),
+              QStringLiteral("Lunch at noon?\nThe usual place, \\\\FILES\\menu\\today.txt"));
+    EXPECT_EQ(LabelText(core::kFromToLabel), QStringLiteral("ALICE to PC1"));
+    EXPECT_EQ(LabelText(core::kTimeLabel), QStringLiteral("11:58:02 , 06/12/2005"));
+    EXPECT_EQ(LabelText(core::kReadMarkLabel), QStringLiteral("N"));
+    EXPECT_EQ(LabelText(core::kCountersLabel), QStringLiteral("3/2"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kestrola NET - 2 New"));
+    EXPECT_EQ(window.RecipientBox()->count(), 2);
+    testing::SavePicture(&window, QStringLiteral("main-collapsed-messages.png"));
+
+    QTest::mouseClick(window.Button(core::kExpandButton), Qt::LeftButton);
+    window.RecipientBox()->setEditText(QStringLiteral("ALICE"));
+    window.ComposerEdit()->setPlainText(QStringLiteral("Yes, see you there."));
+    EXPECT_EQ(LabelText(core::kLengthIndicator), QStringLiteral("24/100"));
+    testing::SavePicture(&window, QStringLiteral("main-expanded-messages.png"));
+
+    QTest::mouseClick(window.Button(core::kNextButton), Qt::LeftButton);
+    EXPECT_EQ(window.ViewerEdit()->toPlainText(), QStringLiteral("Figures are on the share."));
+    EXPECT_EQ(LabelText(core::kCountersLabel), QStringLiteral("3/1"));
+    EXPECT_EQ(LabelText(core::kPositionLabel), QStringLiteral("2"));
+    EXPECT_EQ(LabelText(core::kReadMarkLabel), QStringLiteral(" "));
+    QTest::mouseClick(window.Button(core::kDeleteButton), Qt::LeftButton);
+    EXPECT_EQ(window.ViewerEdit()->toPlainText(), QStringLiteral("Server restart at 18:00"));
+    EXPECT_EQ(LabelText(core::kCountersLabel), QStringLiteral("2/1"));
+    EXPECT_EQ(window.ComposerEdit()->toPlainText(), QStringLiteral("Yes, see you there."));
+}
+
+TEST_F(MainDialogTest, TypedRecipientsAreCapitalsAndAtMost32Characters) {
+    MainDialog& window = Open();
+    QTest::mouseClick(window.Button(core::kNewButton), Qt::LeftButton);
+    EXPECT_TRUE(window.Expanded());
+    EXPECT_TRUE(window.ComposerEdit()->hasFocus());
+    QTest::keyClicks(window.RecipientBox()->lineEdit(), QStringLiteral("pc2-") + QString(40, 'x'));
+    EXPECT_EQ(window.RecipientBox()->currentText(), QStringLiteral("PC2-") + QString(28, 'X'));
+    QTest::keyClicks(window.ComposerEdit(), QStringLiteral("hi"));
+    QTest::keyClick(window.ComposerEdit(), Qt::Key_Return);
+    QTest::keyClicks(window.ComposerEdit(), QStringLiteral("there"));
+    EXPECT_EQ(LabelText(core::kLengthIndicator), QStringLiteral("41/100"));
+}
+
+TEST_F(MainDialogTest, EscapeMinimisesIntoTheTrayAndNeverCloses) {
+    MainDialog& window = Open();
+    QTest::keyClick(window.ViewerEdit(), Qt::Key_Escape);
+    EXPECT_TRUE(window.isHidden());
+    EXPECT_FALSE(window.EndRequested());
+    window.RunCommand(core::kTrayMenuRestore);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+
+    // Without a notification area the window stays minimised on the task bar.
+    window.trayAvailableOverride = false;
+    QTest::keyClick(window.ViewerEdit(), Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
+}
+
+TEST_F(MainDialogTest, EscapeDoesNothingWithMinimizeOnEscOff) {
+    h.Set("SystemSettings", "MinimizeOnESC", 0);
+    MainDialog& window = Open();
+    QTest::keyClick(window.ViewerEdit(), Qt::Key_Escape);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_FALSE(window.EndRequested());
+}
+
+TEST_F(MainDialogTest, CloseBoxMinimisesWithNoCloseAndEndsWithout) {
+    h.Set("SystemSettings", "NoClose", 1);
+    MainDialog& window = Open();
+    window.close();
+    EXPECT_TRUE(window.isHidden());
+    EXPECT_FALSE(window.EndRequested());
+    dialog.reset();
+
+    h.Set("SystemSettings", "NoClose", 0);
+    MainDialog& second = Open();
+    bool finished = false;
+    QObject::connect(&second, &MainDialog::RunFinished, [&finished] { finished = true; });
+    second.close();
+    EXPECT_TRUE(second.EndRequested());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished; }, 2000));
+    EXPECT_TRUE(second.isHidden());
+}
+
+TEST_F(MainDialogTest, TheTimerTakesMessagesInAndBlinks) {
+    h.Set("EventsSettings", "UpWindowOnPopup", 0);
+    MainDialog& window = Open();
+    h.Arrive(*h.pc2, "WORKGROUP", "ping");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.ViewerEdit()->toPlainText() == QStringLiteral("ping"); }, 3000));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kestrola NET - 1 New"));
+    EXPECT_EQ(window.TrayIcon()->toolTip(), QStringLiteral("Kestrola NET All:1  New:1"));
+    EXPECT_TRUE(window.Urgent());
+    EXPECT_EQ(h.sound.played, std::vector<std::string>{"group.wav"});
+    // Two ticks later the icon has changed phase twice.
+    std::vector<int> seen;
+    const int first = window.WindowIconId();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.WindowIconId() != first; }, 2000));
+    const int second = window.WindowIconId();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.WindowIconId() == first; }, 2000));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(window.TrayIconId(), window.WindowIconId());
+}
+
+TEST_F(MainDialogTest, TypingAndSendingReachesTheOtherComputer) {
+    h.Set("SendRecervieSettings", "SuccesMessageTimeOut", 0);
+    std::unique_ptr<platform::MailslotReader> pc2;
+    ASSERT_TRUE(h.pc2->CreateMailslot("\\\\.\\mailslot\\MESSNGR", pc2).ok());
+    MainDialog& window = Open();
+    QTest::mouseClick(window.Button(core::kNewButton), Qt::LeftButton);
+    QTest::keyClicks(window.RecipientBox()->lineEdit(), QStringLiteral("pc2"));
+    QTest::keyClicks(window.ComposerEdit(), QStringLiteral("Hello from the window"));
+    QTest::mouseClick(window.Button(core::kSendButton), Qt::LeftButton);
+    char buffer[1024];
+    std::size_t got = 0;
+    ASSERT_TRUE(pc2->Read(buffer, sizeof buffer, got, nullptr));
+    EXPECT_EQ(std::string(buffer, got),
+              core::EncodeDatagram(*h.codePage, "Pc1", "PC2", "Hello from the window"));
+    EXPECT_EQ(window.RecipientBox()->count(), 1);
+    EXPECT_EQ(window.RecipientBox()->itemText(0), QStringLiteral("PC2"));
+    EXPECT_EQ(h.sound.played, std::vector<std::string>{"send.wav"});
+}
+
+TEST_F(MainDialogTest, ToolTipsFollowTheSetting) {
+    for (const int on : {1, 0}) {
+        h.Set("SystemSettings", "ToolTips", on);
+        MainDialog& window = Open();
+        EXPECT_EQ(window.Button(core::kSendButton)->toolTip().isEmpty(), on == 0);
+        dialog.reset();
+    }
+}
+
+// The program as a whole: start, a quit request, and the settings on disk.
+class MessengerAppTest : public ::testing::Test {
+protected:
+    MessengerAppTest() {
+        environment.configFolder = h.dir.path();
+        environment.executablePath = h.dir.File("kestrola-net");
+        environment.writableFolders.insert(h.dir.path());
+    }
+    MessengerPlatform Platform(platform::QuitRequests* quit) {
+        return {environment,
+                *h.pc1,
+                *h.codePage,
+                h.clock,
+                h.shell,
+                h.sound,
+                quit,
+                [this] { return std::make_unique<testing::FakeRecipientNetwork>(h.network); },
+                {}};
+    }
+
+    MainWindowHarness h; // its store is the INI store kestrola-net.INI in the same folder
+    platform::testing::FakeProcessEnvironment environment;
+};
+
+TEST_F(MessengerAppTest, QuitSignalEndsLikeExitAndSavesEverything) {
+    const auto quit = platform::CreateQuitRequests();
+    ASSERT_GE(quit->Descriptor(), 0);
+    int secondStatus = -1;
+    std::size_t markers = 0;
+    const int status = RunMessengerApp("-i", Platform(quit.get()), [&](MainDialog& window) {
+        // A second start while this one runs ends at once.
+        markers = environment.heldMarkers->size();
+        platform::testing::FakeProcessEnvironment other = environment;
+        other.configFolder = "/nonexistent";
+        secondStatus = RunMessengerApp(
+            "-i", {other, *h.pc1, *h.codePage, h.clock, h.shell, h.sound, nullptr, {}, {}});
+        testing::WhenModal([](QWidget* notice) {
+            // The refusal's notice: close it, then the system asks the program to end.
+            QTest::keyClick(notice, Qt::Key_Return);
+            std::raise(SIGTERM);
+        });
+        window.RecipientBox()->setEditText(QStringLiteral("PC2"));
+        window.Core().OnCommand(core::kSendButton); // no text: refused with a notice
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(secondStatus, 0);
+    EXPECT_EQ(markers, 1u);
+    EXPECT_TRUE(environment.heldMarkers->empty()) << "the marker goes with the run";
+    // Every written-back key is on disk, and the list section.
+    const core::IniProfileStore stored(h.storePath);
+    for (const core::SettingName& name : core::kSaveOrder)
+        EXPECT_TRUE(stored.Find(name.section, name.key).has_value()) << name.key;
+    EXPECT_TRUE(stored.Find("LastSended", "Count").has_value());
+}
+
+TEST_F(MessengerAppTest, AQuitSignalDuringTheFirstRunQuestionEndsWithoutAWindow) {
+    h.Set("SystemSettings", "CurrentVersion", "");
+    const auto quit = platform::CreateQuitRequests();
+    std::string asked;
+    testing::WhenModal([&](QWidget* box) {
+        asked = box->windowTitle().toStdString();
+        std::raise(SIGTERM);
+    });
+    bool shown = false;
+    EXPECT_EQ(RunMessengerApp("-i", Platform(quit.get()), [&](MainDialog&) { shown = true; }), 0);
+    EXPECT_EQ(asked, "Kestrola NET");
+    EXPECT_FALSE(shown);
+    EXPECT_TRUE(h.shell.calls.empty()) << "neither the upgrade page nor anything else opened";
+    const core::IniProfileStore stored(h.storePath);
+    EXPECT_EQ(stored.ReadString("SystemSettings", "CurrentVersion", ""), "1.0");
+    EXPECT_TRUE(stored.Find("SendRecervieSettings", "HistoryLenght").has_value());
+}
+
+TEST_F(MessengerAppTest, AnUnusableMailslotEndsTheRunAfterItsNotice) {
+    h.pc1->portTaken = true;
+    int notices = 0;
+    testing::WhenModal([&](QWidget* notice) {
+        ++notices;
+        QTest::keyClick(notice, Qt::Key_Return);
+    });
+    EXPECT_EQ(RunMessengerApp("i", Platform(nullptr)), 0);
+    EXPECT_EQ(notices, 1);
+    const core::IniProfileStore stored(h.storePath);
+    EXPECT_TRUE(stored.Find("SystemSettings", "FlatButtons").has_value());
+}
+
+} // namespace
+} // namespace kestrola::ui
