@@ -1,5 +1,5 @@
-# The shell namespace tree: the desktop's namespace through GIO in the platform layer, the
-# filling rules in the core, and the tree wiring in kestrola_ui.
+# The shell namespace tree: the desktop's namespace through GIO in the platform layer and the
+# filling rules in the core; the recipient tree widget carries them out.
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0)
@@ -13,9 +13,3 @@ target_link_libraries(kestrola_platform PRIVATE PkgConfig::GIO)
 target_sources(kestrola_core PRIVATE
     network/ShellTree.cpp
 )
-
-if(KESTROLA_BUILD_UI)
-    target_sources(kestrola_ui PRIVATE
-        network/ui/ShellTreeView.cpp
-    )
-endif()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/ItemTree.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -8,6 +10,8 @@
 #include <vector>
 
 namespace kestrola::core {
+
+class ShellTreeControl;
 
 /// Controls of the network panel that the scanner writes.
 enum NetworkPanelControl : int {
@@ -27,14 +31,8 @@ enum NetworkImage : int {
 /// The recipient tree with check boxes and the three labels below it, as the scanner sees
 /// them. Every operation runs on the user-interface thread; the scan thread reaches them only
 /// through a `UiDispatcher`.
-class NetworkPanel {
+class NetworkPanel : public ItemTree {
 public:
-    /// An item of the tree; kNoItem for none (and, as a parent, for the root level).
-    using Item = std::uintptr_t;
-    static constexpr Item kNoItem = 0;
-
-    virtual ~NetworkPanel() = default;
-
     /// Makes the system's small-icon list the tree's image list when there is one; false when
     /// the system has none.
     virtual bool UseSystemImageList() = 0;
@@ -48,19 +46,12 @@ public:
     /// Inserts `text` under `parent` at its sorted place (`SortedInsertIndex`) with the image
     /// of the given index, unchecked; returns the new item.
     virtual Item InsertSorted(Item parent, const std::string& text, int image) = 0;
-    /// The first child of `parent` (of the root level for kNoItem), or kNoItem.
-    virtual Item FirstChild(Item parent) const = 0;
-    /// The next sibling of `item`, or kNoItem.
-    virtual Item NextSibling(Item item) const = 0;
-    /// The text of `item`.
-    virtual std::string ItemText(Item item) const = 0;
-    /// Whether the check box of `item` is checked.
-    virtual bool IsChecked(Item item) const = 0;
-    /// Checks or unchecks `item`.
-    virtual void SetChecked(Item item, bool checked) = 0;
     /// Sets the text of label `control` (kScanStatusLabel, kGroupCountLabel,
     /// kComputerCountLabel).
     virtual void SetLabelText(int control, const std::string& text) = 0;
+    /// The same tree as the shell tree rules drive it ("FastScan" 0); nullptr when the panel
+    /// cannot show the shell's namespace.
+    virtual ShellTreeControl* ShellControl() { return nullptr; }
 };
 
 /// Runs work on the user-interface thread and waits until it has run there; from the

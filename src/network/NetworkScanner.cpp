@@ -2,8 +2,11 @@
 
 #include "messaging/Reporting.h"
 #include "messaging/StatusTexts.h"
+#include "network/ShellTree.h"
 
 #include <thread>
+#include <type_traits>
+#include <utility>
 
 namespace kestrola::core {
 
@@ -49,6 +52,89 @@ std::size_t SortedInsertIndex(const std::vector<std::string>& siblings, std::str
     return at;
 }
 
+// The shell tree rules on the panel's tree. Every call is handed over to the user-interface
+// thread the way the scan's other panel work is (from that thread it runs at once) and is
+// skipped, answering "no item", once the panel is gone. Lives as long as the scans that use it.
+class NetworkScanner::ShellMode final : public ShellTreeControl {
+public:
+    ShellMode(ScanState& state, std::shared_ptr<platform::ShellNamespace> shellNamespace)
+        : m_state(state), m_namespace(std::move(shellNamespace)), rules(*m_namespace, *this) {}
+
+    void DeleteAllItems() override {
+        Call([](ShellTreeControl& tree) { tree.DeleteAllItems(); });
+    }
+    Item InsertItem(Item parent, Item after, NewItem item,
+                    std::unique_ptr<ShellItemData> record) override {
+        return Call([&](ShellTreeControl& tree) {
+            return tree.InsertItem(parent, after, std::move(item), std::move(record));
+        });
+    }
+    Item FirstChild(Item parent) const override {
+        return Call([&](ShellTreeControl& tree) { return tree.FirstChild(parent); });
+    }
+    Item NextSibling(Item item) const override {
+        return Call([&](ShellTreeControl& tree) { return tree.NextSibling(item); });
+    }
+    std::string ItemText(Item item) const override {
+        return Call([&](ShellTreeControl& tree) { return tree.ItemText(item); });
+    }
+    bool IsChecked(Item item) const override {
+        return Call([&](ShellTreeControl& tree) { return tree.IsChecked(item); });
+    }
+    void SetChecked(Item item, bool checked) override {
+        Call([&](ShellTreeControl& tree) { tree.SetChecked(item, checked); });
+    }
+    const ShellItemData* ItemData(Item item) override {
+        return Call([&](ShellTreeControl& tree) { return tree.ItemData(item); });
+    }
+    bool IsExpandedOnce(Item item) override {
+        return Call([&](ShellTreeControl& tree) { return tree.IsExpandedOnce(item); });
+    }
+    void Expand(Item item) override {
+        Call([&](ShellTreeControl& tree) { tree.Expand(item); });
+    }
+    void Collapse(Item item) override {
+        Call([&](ShellTreeControl& tree) { tree.Collapse(item); });
+    }
+    void SortChildren(Item parent, const Compare& compare) override {
+        Call([&](ShellTreeControl& tree) { tree.SortChildren(parent, compare); });
+    }
+    void Select(Item item) override {
+        Call([&](ShellTreeControl& tree) { tree.Select(item); });
+    }
+    std::optional<std::size_t> TrackMenu(const std::vector<std::string>& labels) override {
+        return Call([&](ShellTreeControl& tree) { return tree.TrackMenu(labels); });
+    }
+    void CopyText(const std::string& text) override {
+        Call([&](ShellTreeControl& tree) { tree.CopyText(text); });
+    }
+
+private:
+    template <typename Work>
+    auto Call(Work work) const -> decltype(work(std::declval<ShellTreeControl&>())) {
+        using Result = decltype(work(std::declval<ShellTreeControl&>()));
+        if constexpr (std::is_void_v<Result>) {
+            OnPanel(m_state, [&](NetworkPanel& panel) {
+                if (ShellTreeControl* tree = panel.ShellControl())
+                    work(*tree);
+            });
+        } else {
+            Result result{};
+            OnPanel(m_state, [&](NetworkPanel& panel) {
+                if (ShellTreeControl* tree = panel.ShellControl())
+                    result = work(*tree);
+            });
+            return result;
+        }
+    }
+
+    ScanState& m_state;
+    std::shared_ptr<platform::ShellNamespace> m_namespace;
+
+public:
+    ShellTree rules;
+};
+
 NetworkScanner::NetworkScanner(std::shared_ptr<platform::NetworkProvider> provider,
                                std::shared_ptr<const platform::CodePage> codePage)
     : m_provider(std::move(provider)), m_codePage(std::move(codePage)) {}
@@ -66,6 +152,15 @@ void NetworkScanner::SetPanel(NetworkPanel* panel, std::shared_ptr<UiDispatcher>
 
 void NetworkScanner::SetShellFill(ShellFill fill) {
     m_state->shellFill = std::move(fill);
+}
+
+void NetworkScanner::SetShellNamespace(std::shared_ptr<platform::ShellNamespace> shellNamespace) {
+    m_shell = std::make_shared<ShellMode>(*m_state, std::move(shellNamespace));
+    // The fill keeps the rules alive for a scan that outlives the scanner; their tree calls
+    // take the same hand-over as `onPanel`.
+    SetShellFill([shell = m_shell](const PanelCall&) {
+        shell->rules.FillFromSpecialFolder(platform::kNetworkPlacesFolder);
+    });
 }
 
 bool NetworkScanner::LookUpProvider() {
@@ -121,7 +216,10 @@ int NetworkScanner::HasScanned() const {
 }
 
 void NetworkScanner::OnPanel(const Scan& scan, const std::function<void(NetworkPanel&)>& work) {
-    ScanState& state = *scan.shared;
+    OnPanel(*scan.shared, work);
+}
+
+void NetworkScanner::OnPanel(ScanState& state, const std::function<void(NetworkPanel&)>& work) {
     if (!state.dispatcher)
         return;
     state.dispatcher->Invoke([&state, &work] {
@@ -259,35 +357,17 @@ int NetworkScanner::CollectCheckedNames(std::vector<std::string>& list) const {
     if (m_panel == nullptr)
         return 0;
     const NetworkPanel& panel = *m_panel;
-    const NetworkPanel::Item first = panel.FirstChild(NetworkPanel::kNoItem);
-    if (mode == 1) {
-        for (auto group = first; group != NetworkPanel::kNoItem; group = panel.NextSibling(group)) {
-            if (panel.IsChecked(group))
-                list.push_back(panel.ItemText(group));
-            for (auto child = panel.FirstChild(group); child != NetworkPanel::kNoItem;
-                 child = panel.NextSibling(child)) {
-                if (panel.IsChecked(child))
-                    list.push_back(panel.ItemText(child));
-            }
-        }
-        return 0;
-    }
-    if (first == NetworkPanel::kNoItem)
-        return 0;
-    // The shell tree: the first root item's later siblings, then its children with theirs.
-    for (auto item = panel.NextSibling(first); item != NetworkPanel::kNoItem;
-         item = panel.NextSibling(item)) {
-        if (panel.IsChecked(item))
-            list.push_back(panel.ItemText(item));
-    }
-    for (auto child = panel.FirstChild(first); child != NetworkPanel::kNoItem;
-         child = panel.NextSibling(child)) {
-        if (panel.IsChecked(child))
-            list.push_back(panel.ItemText(child));
-        for (auto grandchild = panel.FirstChild(child); grandchild != NetworkPanel::kNoItem;
-             grandchild = panel.NextSibling(grandchild)) {
-            if (panel.IsChecked(grandchild))
-                list.push_back(panel.ItemText(grandchild));
+    // Only mode 1 has the provider's two levels; every other mode walks the shell tree.
+    if (mode != 1)
+        return CollectShellCheckedNames(panel, list);
+    for (auto group = panel.FirstChild(NetworkPanel::kNoItem); group != NetworkPanel::kNoItem;
+         group = panel.NextSibling(group)) {
+        if (panel.IsChecked(group))
+            list.push_back(panel.ItemText(group));
+        for (auto child = panel.FirstChild(group); child != NetworkPanel::kNoItem;
+             child = panel.NextSibling(child)) {
+            if (panel.IsChecked(child))
+                list.push_back(panel.ItemText(child));
         }
     }
     return 0;
@@ -297,32 +377,15 @@ int NetworkScanner::ClearChecks() {
     if (m_panel == nullptr)
         return 0;
     NetworkPanel& panel = *m_panel;
-    const NetworkPanel::Item first = panel.FirstChild(NetworkPanel::kNoItem);
-    if (mode == 1) {
-        for (auto group = first; group != NetworkPanel::kNoItem; group = panel.NextSibling(group)) {
-            panel.SetChecked(group, false);
-            for (auto child = panel.FirstChild(group); child != NetworkPanel::kNoItem;
-                 child = panel.NextSibling(child))
-                panel.SetChecked(child, false);
-        }
-        return 0;
-    }
-    if (first == NetworkPanel::kNoItem)
-        return 0;
-    for (auto item = panel.NextSibling(first); item != NetworkPanel::kNoItem;
-         item = panel.NextSibling(item)) {
-        if (panel.IsChecked(item))
-            panel.SetChecked(item, false);
-    }
-    for (auto child = panel.FirstChild(first); child != NetworkPanel::kNoItem;
-         child = panel.NextSibling(child)) {
-        if (panel.IsChecked(child))
+    // Only mode 1 has the provider's two levels; every other mode walks the shell tree.
+    if (mode != 1)
+        return ClearShellChecks(panel);
+    for (auto group = panel.FirstChild(NetworkPanel::kNoItem); group != NetworkPanel::kNoItem;
+         group = panel.NextSibling(group)) {
+        panel.SetChecked(group, false);
+        for (auto child = panel.FirstChild(group); child != NetworkPanel::kNoItem;
+             child = panel.NextSibling(child))
             panel.SetChecked(child, false);
-        for (auto grandchild = panel.FirstChild(child); grandchild != NetworkPanel::kNoItem;
-             grandchild = panel.NextSibling(grandchild)) {
-            if (panel.IsChecked(grandchild))
-                panel.SetChecked(grandchild, false);
-        }
     }
     return 0;
 }
@@ -330,9 +393,21 @@ int NetworkScanner::ClearChecks() {
 std::optional<std::string> NetworkScanner::SelectedRecipient(NetworkPanel::Item item) const {
     if (IsScanning() == 1 || m_panel == nullptr || item == NetworkPanel::kNoItem)
         return std::nullopt;
-    if (mode != 1 && item == m_panel->FirstChild(NetworkPanel::kNoItem))
-        return std::nullopt;
+    if (mode != 1)
+        return ShellRecipientForSelection(*m_panel, item);
     return FirstCharacters(m_panel->ItemText(item), kSelectedTextLimit);
+}
+
+int NetworkScanner::ExpandShellItem(NetworkPanel::Item item) {
+    if (mode != 0 || !m_shell)
+        return 0;
+    return m_shell->rules.ExpandShellItem(item);
+}
+
+int NetworkScanner::ShowShellContextMenu(const ShellTreeControl::HitTest& hit) {
+    if (mode != 0 || !m_shell)
+        return 0;
+    return m_shell->rules.ShowShellContextMenu(hit);
 }
 
 int NetworkScanner::StopMessengerService(int exitFlag) {

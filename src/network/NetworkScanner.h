@@ -2,9 +2,11 @@
 
 #include "network/MessengerServiceControl.h"
 #include "network/NetworkPanel.h"
+#include "network/ShellTreeControl.h"
 #include "platform/CodePage.h"
 #include "platform/NetworkProvider.h"
 #include "platform/PlatformVersion.h"
+#include "platform/ShellNamespace.h"
 
 #include <atomic>
 #include <cstdint>
@@ -50,6 +52,11 @@ public:
     void SetPanel(NetworkPanel* panel, std::shared_ptr<UiDispatcher> dispatcher);
     /// Sets the shell mode's filling work.
     void SetShellFill(ShellFill fill);
+    /// Fills the tree from `shellNamespace` in shell mode: the scan lists its network places
+    /// (through the shell fill), expansions and right clicks go to its folders and commands.
+    /// Every change of the tree is handed over to the user-interface thread as the scan's other
+    /// panel work is.
+    void SetShellNamespace(std::shared_ptr<platform::ShellNamespace> shellNamespace);
 
     /// Finds the network provider's name; false (after message 1286) when there is no network.
     bool LookUpProvider();
@@ -68,6 +75,14 @@ public:
     /// The recipient a newly selected `item` gives (its text, at most 31 characters), or none
     /// while a scan runs, and in shell mode for the first root item.
     std::optional<std::string> SelectedRecipient(NetworkPanel::Item item) const;
+    /// The tree's expanding notification for `item` in shell mode: lists the item's folder the
+    /// first time. Does nothing in provider mode or without a shell namespace. Result 0: the
+    /// expansion goes ahead.
+    int ExpandShellItem(NetworkPanel::Item item);
+    /// The tree's right-click notification in shell mode, `hit` being where the click landed:
+    /// selects the hit item and, on its image or text, offers the desktop's commands for it.
+    /// Does nothing in provider mode or without a shell namespace. Result 0.
+    int ShowShellContextMenu(const ShellTreeControl::HitTest& hit);
 
     /// Stops a running Messenger service (see MessengerServiceControl); 1 when it stopped.
     int StopMessengerService(int exitFlag);
@@ -104,7 +119,10 @@ private:
         int computerCount = 0;
     };
 
+    class ShellMode;
+
     static void ScanThread(Scan scan);
+    static void OnPanel(ScanState& state, const std::function<void(NetworkPanel&)>& work);
     static void OnPanel(const Scan& scan, const std::function<void(NetworkPanel&)>& work);
     static void EnumerateGroups(Scan& scan);
     static void EnumerateMachines(Scan& scan, const std::string& group,
@@ -119,6 +137,7 @@ private:
     std::shared_ptr<platform::NetworkProvider> m_provider;
     std::shared_ptr<const platform::CodePage> m_codePage;
     std::shared_ptr<ScanState> m_state = std::make_shared<ScanState>();
+    std::shared_ptr<ShellMode> m_shell;
     std::string m_providerText;
     std::mutex m_startLock;
     NetworkPanel* m_panel = nullptr;

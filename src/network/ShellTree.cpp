@@ -34,9 +34,6 @@ ShellFallbackIcon FallbackIconFor(const std::vector<std::string>& iconNames) {
 }
 
 void ShellTree::FillFromSpecialFolder(int folderId) {
-    m_initialExpansion = false;
-    m_firstSubfolder = true;
-
     const std::string desktop = m_namespace.DesktopLocation();
     m_control.DeleteAllItems();
     // A special folder this desktop lacks, or one that cannot be listed (no virtual file
@@ -55,14 +52,10 @@ void ShellTree::FillFromSpecialFolder(int folderId) {
     SortChildren(ShellTreeControl::kRoot);
 
     const Item first = m_control.FirstChild(ShellTreeControl::kRoot);
-    m_initialExpansion = true;
-    if (first != ShellTreeControl::kRoot) {
-        m_control.Expand(first);
-        m_control.Collapse(first);
-    }
-    m_initialExpansion = false;
     if (first == ShellTreeControl::kRoot)
         return;
+    m_control.Expand(first);
+    m_control.Collapse(first);
     for (Item child = m_control.FirstChild(first); child != ShellTreeControl::kRoot;
          child = m_control.NextSibling(child)) {
         m_control.Expand(child);
@@ -79,10 +72,9 @@ void ShellTree::FillFolder(const std::string& folder, const platform::ShellListi
         if (!entry.isFolder)
             continue;
         ShellTreeControl::NewItem item;
-        if (entry.hasSubFolders) {
-            item.childCountOne = m_initialExpansion || m_firstSubfolder;
-            m_firstSubfolder = false;
-        }
+        // Every folder that holds folders gets its button before it is listed; otherwise the
+        // user could not open it, as its children come only with its first expansion.
+        item.childCountOne = entry.hasSubFolders;
         item.text = entry.displayName;
         item.iconNames = entry.iconNames;
         item.openIconNames = entry.openIconNames;
@@ -153,42 +145,47 @@ int ShellTree::ShowShellContextMenu(const ShellTreeControl::HitTest& hit) {
     return 0;
 }
 
-template <typename Visit> void ShellTree::WalkCollected(Visit visit) {
-    const Item first = m_control.FirstChild(ShellTreeControl::kRoot);
-    if (first == ShellTreeControl::kRoot)
+namespace {
+
+// Visits the items that are collected and cleared, in their order.
+template <typename Tree, typename Visit> void WalkCollected(Tree& tree, Visit visit) {
+    const ItemTree::Item first = tree.FirstChild(ItemTree::kNoItem);
+    if (first == ItemTree::kNoItem)
         return;
-    for (Item root = m_control.NextSibling(first); root != ShellTreeControl::kRoot;
-         root = m_control.NextSibling(root))
+    for (auto root = tree.NextSibling(first); root != ItemTree::kNoItem;
+         root = tree.NextSibling(root))
         visit(root);
-    for (Item child = m_control.FirstChild(first); child != ShellTreeControl::kRoot;
-         child = m_control.NextSibling(child)) {
+    for (auto child = tree.FirstChild(first); child != ItemTree::kNoItem;
+         child = tree.NextSibling(child)) {
         visit(child);
-        for (Item grandchild = m_control.FirstChild(child); grandchild != ShellTreeControl::kRoot;
-             grandchild = m_control.NextSibling(grandchild))
+        for (auto grandchild = tree.FirstChild(child); grandchild != ItemTree::kNoItem;
+             grandchild = tree.NextSibling(grandchild))
             visit(grandchild);
     }
 }
 
-int ShellTree::CollectCheckedNames(std::vector<std::string>& names) {
-    WalkCollected([&](Item item) {
-        if (m_control.IsChecked(item))
-            names.push_back(m_control.ItemText(item));
+} // namespace
+
+int CollectShellCheckedNames(const ItemTree& tree, std::vector<std::string>& names) {
+    WalkCollected(tree, [&](ItemTree::Item item) {
+        if (tree.IsChecked(item))
+            names.push_back(tree.ItemText(item));
     });
     return 0;
 }
 
-int ShellTree::ClearChecks() {
-    WalkCollected([&](Item item) {
-        if (m_control.IsChecked(item))
-            m_control.SetChecked(item, false);
+int ClearShellChecks(ItemTree& tree) {
+    WalkCollected(tree, [&](ItemTree::Item item) {
+        if (tree.IsChecked(item))
+            tree.SetChecked(item, false);
     });
     return 0;
 }
 
-std::optional<std::string> ShellTree::RecipientForSelection(Item item) {
-    if (item == ShellTreeControl::kRoot || item == m_control.FirstChild(ShellTreeControl::kRoot))
+std::optional<std::string> ShellRecipientForSelection(const ItemTree& tree, ItemTree::Item item) {
+    if (item == ItemTree::kNoItem || item == tree.FirstChild(ItemTree::kNoItem))
         return std::nullopt;
-    return std::string(CutCharacters(m_control.ItemText(item), kTreeRecipientMax));
+    return std::string(CutCharacters(tree.ItemText(item), kTreeRecipientMax));
 }
 
 } // namespace kestrola::core

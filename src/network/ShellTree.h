@@ -3,7 +3,6 @@
 #include "network/ShellTreeControl.h"
 #include "platform/ShellNamespace.h"
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +21,8 @@ ShellFallbackIcon FallbackIconFor(const std::vector<std::string>& iconNames);
 
 /// The recipient tree filled from the desktop's namespace, folder by folder: the root level
 /// with the folders of a special folder, the two levels below the first root item at once,
-/// every other level when the user first expands its parent.
+/// every other level when the user first expands its parent. Every folder that holds folders
+/// shows an expand button before its children are listed.
 class ShellTree {
 public:
     using Item = ShellTreeControl::Item;
@@ -53,28 +53,22 @@ public:
     /// code. Result 0.
     int ShowShellContextMenu(const ShellTreeControl::HitTest& hit);
 
-    /// Appends the texts of the checked items: the checked root items after the first one,
-    /// then each checked child of the first root item followed by its own checked children.
-    /// The first root item is never taken. Result 0.
-    int CollectCheckedNames(std::vector<std::string>& names);
-    /// Clears the check boxes that CollectCheckedNames reads. Result 0.
-    int ClearChecks();
-
-    /// The recipient a selection of `item` gives: its text, at most 31 characters; nothing for
-    /// the first root item or no item.
-    std::optional<std::string> RecipientForSelection(Item item);
-
 private:
     void FillFolder(const std::string& folder, const platform::ShellListing& listing, Item parent);
     void SortChildren(Item parent);
-    // Visits the items that are collected and cleared, in their order.
-    template <typename Visit> void WalkCollected(Visit visit);
 
     platform::ShellNamespace& m_namespace;
     ShellTreeControl& m_control;
-    // Set by the scan thread, read and cleared by whichever thread lists a folder.
-    std::atomic<bool> m_initialExpansion{false};
-    std::atomic<bool> m_firstSubfolder{false};
 };
+
+/// Appends the texts of the checked items of the shell tree: the checked root items after the
+/// first one, then each checked child of the first root item followed by its own checked
+/// children. The first root item is never taken. Result 0.
+int CollectShellCheckedNames(const ItemTree& tree, std::vector<std::string>& names);
+/// Clears the check boxes that CollectShellCheckedNames reads. Result 0.
+int ClearShellChecks(ItemTree& tree);
+/// The recipient a selection of `item` in the shell tree gives: its text, at most 31
+/// characters; nothing for the first root item or no item.
+std::optional<std::string> ShellRecipientForSelection(const ItemTree& tree, ItemTree::Item item);
 
 } // namespace kestrola::core

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "network/ItemTree.h"
 #include "network/ShellItemData.h"
 
 #include <cstddef>
@@ -12,15 +13,13 @@
 
 namespace kestrola::core {
 
-/// The recipient tree control as the shell tree rules drive it. Calls may come from the scan
-/// thread; an implementation carries each out on the thread that owns the control and returns
-/// when it is done.
-class ShellTreeControl {
+/// The recipient tree control as the shell tree rules drive it. Every call runs on the thread
+/// that owns the control; the scan thread reaches it only through a blocking hand-over. A stale
+/// item reads as no item.
+class ShellTreeControl : public ItemTree {
 public:
-    /// An item of the tree; a stale one reads as no item.
-    using Item = std::uint64_t;
     /// No item; as a parent, the root level.
-    static constexpr Item kRoot = 0;
+    static constexpr Item kRoot = kNoItem;
 
     /// What a new item shows.
     struct NewItem {
@@ -39,22 +38,14 @@ public:
     /// Compares the records of two items: negative, 0 or positive.
     using Compare = std::function<int(const ShellItemData*, const ShellItemData*)>;
 
-    virtual ~ShellTreeControl() = default;
-
     /// Deletes every item; their records go with them.
     virtual void DeleteAllItems() = 0;
     /// Inserts an item under `parent` right after `after` (kRoot: as the last child) and hands
     /// it `record`; returns the new item, or kRoot when `parent` is gone.
     virtual Item InsertItem(Item parent, Item after, NewItem item,
                             std::unique_ptr<ShellItemData> record) = 0;
-    /// The first child of `parent` (kRoot: the first root item); kRoot when there is none.
-    virtual Item FirstChild(Item parent) = 0;
-    /// The next sibling of `item`; kRoot when there is none.
-    virtual Item NextSibling(Item item) = 0;
     /// The record of `item`, valid while the item lives; nullptr when it has none.
     virtual const ShellItemData* ItemData(Item item) = 0;
-    /// The text of `item`.
-    virtual std::string ItemText(Item item) = 0;
     /// True once `item` has been expanded (kept when it collapses again).
     virtual bool IsExpandedOnce(Item item) = 0;
     /// Expands `item`; the control first sends its expanding notification.
@@ -63,10 +54,6 @@ public:
     virtual void Collapse(Item item) = 0;
     /// Orders the children of `parent` by `compare` (equal ones keep their order).
     virtual void SortChildren(Item parent, const Compare& compare) = 0;
-    /// Whether the check box of `item` is ticked.
-    virtual bool IsChecked(Item item) = 0;
-    /// Ticks or clears the check box of `item`.
-    virtual void SetChecked(Item item, bool checked) = 0;
     /// Makes `item` the selected one; kRoot clears the selection.
     virtual void Select(Item item) = 0;
     /// Shows a pop-up menu of `labels` at the place of the last right click and waits for the

@@ -43,24 +43,24 @@ public:
         node.record = std::move(record);
         return id;
     }
-    Item FirstChild(Item parent) override {
+    Item FirstChild(Item parent) const override {
         if (parent != kRoot && nodes.count(parent) == 0)
             return kRoot;
         const std::vector<Item>& children = ChildrenOf(parent);
         return children.empty() ? kRoot : children.front();
     }
-    Item NextSibling(Item item) override {
+    Item NextSibling(Item item) const override {
         if (nodes.count(item) == 0)
             return kRoot;
-        const std::vector<Item>& siblings = ChildrenOf(nodes[item].parent);
+        const std::vector<Item>& siblings = ChildrenOf(nodes.at(item).parent);
         auto place = std::find(siblings.begin(), siblings.end(), item);
         return place + 1 == siblings.end() ? kRoot : *(place + 1);
     }
     const core::ShellItemData* ItemData(Item item) override {
         return nodes.count(item) != 0 ? nodes[item].record.get() : nullptr;
     }
-    std::string ItemText(Item item) override {
-        return nodes.count(item) != 0 ? nodes[item].shown.text : std::string();
+    std::string ItemText(Item item) const override {
+        return nodes.count(item) != 0 ? nodes.at(item).shown.text : std::string();
     }
     bool IsExpandedOnce(Item item) override {
         return nodes.count(item) != 0 && nodes[item].expandedOnce;
@@ -84,7 +84,9 @@ public:
         });
         ++sorts[parent];
     }
-    bool IsChecked(Item item) override { return nodes.count(item) != 0 && nodes[item].checked; }
+    bool IsChecked(Item item) const override {
+        return nodes.count(item) != 0 && nodes.at(item).checked;
+    }
     void SetChecked(Item item, bool checked) override {
         if (nodes.count(item) != 0)
             nodes[item].checked = checked;
@@ -134,6 +136,9 @@ public:
 private:
     std::vector<Item>& ChildrenOf(Item parent) {
         return parent == kRoot ? roots : nodes[parent].children;
+    }
+    const std::vector<Item>& ChildrenOf(Item parent) const {
+        return parent == kRoot ? roots : nodes.at(parent).children;
     }
 
     Item m_next = 1;

@@ -129,48 +129,36 @@ TEST_F(ShellTreeTest, AnotherRootItemIsFilledAndSortedWhenExpanded) {
     EXPECT_EQ(control.sorts[control.Find("Other")], 1);
 }
 
-TEST_F(ShellTreeTest, ExpandButtonsFollowTheInitialExpansionAndFirstSubfolderFlags) {
+TEST_F(ShellTreeTest, EveryFolderHoldingFoldersShowsAnExpandButtonBeforeItIsListed) {
     BuildNetwork();
     tree.FillFromSpecialFolder(kNetworkPlacesFolder);
+    // Filled by the scan or not, at every level and under every root item: the button follows
+    // the has-sub-folder attribute alone.
+    const struct {
+        const char* path;
+        bool button;
+    } cases[] = {
+        {"Zeta Share", true},
+        {"Entire Network", true},
+        {"printers", false},
+        {"Entire Network/Workgroup 10", true},
+        {"Entire Network/Workgroup 9", true},
+        {"Entire Network/Domain", false},
+        {"Entire Network/Workgroup 10/Server A", true},
+        {"Entire Network/Workgroup 10/server b", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Node(c.path).shown.childCountOne, c.button) << c.path;
 
-    // Root level: only the first folder listed with sub-folders, before sorting.
-    EXPECT_TRUE(Node("Zeta Share").shown.childCountOne);
-    EXPECT_FALSE(Node("Entire Network").shown.childCountOne);
-    EXPECT_FALSE(Node("printers").shown.childCountOne);
-    // Listed while the first root item expands: every folder with sub-folders.
-    EXPECT_TRUE(Node("Entire Network/Workgroup 10").shown.childCountOne);
-    EXPECT_TRUE(Node("Entire Network/Workgroup 9").shown.childCountOne);
-    EXPECT_FALSE(Node("Entire Network/Domain").shown.childCountOne);
-    // Below them both flags are down.
-    EXPECT_FALSE(Node("Entire Network/Workgroup 10/Server A").shown.childCountOne);
+    // Folders that come with a user's expansion, below another root item, have theirs too, and
+    // open in turn.
     control.Expand(control.Find("Zeta Share"));
-    EXPECT_FALSE(Node("Zeta Share/Inner").shown.childCountOne);
-}
-
-TEST_F(ShellTreeTest, FirstSubfolderFlagWaitsForTheFirstFolderWithSubfolders) {
-    // The has-sub-folder attribute says no on the first levels although folders are inside.
-    shell.AddFolder("net", "B");
-    const std::string a = shell.AddFolder("net", "A");
-    const std::string a1 = shell.AddFolder(a, "A1");
-    const std::string a1x = shell.AddFolder(a1, "A1x");
-    const std::string deep = shell.AddFolder(a1x, "deep");
-    const std::string deeper = shell.AddFolder(deep, "deeper");
-    shell.AddFolder(deeper, "deepest");
-    for (const std::string& location : {a, a1, a1x})
-        shell.hasSubFolders[location] = false;
-
-    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
-    EXPECT_FALSE(Node("A/A1/A1x").shown.childCountOne);
-
-    control.Expand(control.Find("A/A1/A1x"));
-    EXPECT_TRUE(Node("A/A1/A1x/deep").shown.childCountOne);
-    control.Expand(control.Find("A/A1/A1x/deep"));
-    EXPECT_FALSE(Node("A/A1/A1x/deep/deeper").shown.childCountOne);
-
-    // A new scan raises the flag again.
-    shell.hasSubFolders[a] = true;
-    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
-    EXPECT_TRUE(Node("A").shown.childCountOne);
+    EXPECT_TRUE(Node("Zeta Share/Inner").shown.childCountOne);
+    control.Expand(control.Find("Zeta Share/Inner"));
+    EXPECT_EQ(control.Texts(control.Find("Zeta Share/Inner")), Strings{"Deep"});
+    EXPECT_FALSE(Node("Zeta Share/Inner/Deep").shown.childCountOne);
+    EXPECT_EQ(shell.TimesListed("net/Zeta Share/Inner"), 1);
+    EXPECT_EQ(shell.TimesListed("net/Zeta Share/Inner/Deep"), 0) << "listed on expansion only";
 }
 
 TEST_F(ShellTreeTest, ANewScanStartsFromAnEmptyTree) {
@@ -337,22 +325,22 @@ protected:
 
 TEST_F(ShellTreeChecksTest, CollectsLaterRootItemsThenTwoLevelsBelowTheFirstRootItem) {
     Strings names{"typed"};
-    EXPECT_EQ(tree.CollectCheckedNames(names), 0);
+    EXPECT_EQ(CollectShellCheckedNames(control, names), 0);
     EXPECT_EQ(names, (Strings{"typed", "printers", "Zeta Share", "Domain", "Workgroup 9", "PC",
                               "Workgroup 10", "Server A", "server b"}));
 
     control.SetChecked(control.Find("Entire Network/Workgroup 9"), false);
     control.SetChecked(control.Find("printers"), false);
     names.clear();
-    tree.CollectCheckedNames(names);
+    CollectShellCheckedNames(control, names);
     EXPECT_EQ(names,
               (Strings{"Zeta Share", "Domain", "PC", "Workgroup 10", "Server A", "server b"}));
 }
 
 TEST_F(ShellTreeChecksTest, ClearsExactlyWhatItCollects) {
-    EXPECT_EQ(tree.ClearChecks(), 0);
+    EXPECT_EQ(ClearShellChecks(control), 0);
     Strings names;
-    tree.CollectCheckedNames(names);
+    CollectShellCheckedNames(control, names);
     EXPECT_TRUE(names.empty());
 
     // Never collected, never cleared: the first root item, the children of later root items
@@ -372,16 +360,17 @@ TEST_F(ShellTreeTest, SelectingGivesTheItemTextExceptForTheFirstRootItem) {
     shell.AddFolder("net", "Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé");
     tree.FillFromSpecialFolder(kNetworkPlacesFolder);
 
-    EXPECT_EQ(tree.RecipientForSelection(
-                  control.Find("Very Long Network Place Name Of Forty Characters")),
+    EXPECT_EQ(ShellRecipientForSelection(
+                  control, control.Find("Very Long Network Place Name Of Forty Characters")),
               "Very Long Network Place Name Of");
-    EXPECT_EQ(tree.RecipientForSelection(control.Find("Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé")),
+    EXPECT_EQ(ShellRecipientForSelection(control,
+                                         control.Find("Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé")),
               "Ünïcödé Ünïcödé Ünïcödé Ünïcödé");
-    EXPECT_EQ(tree.RecipientForSelection(control.Find("Entire Network/Workgroup 9")),
+    EXPECT_EQ(ShellRecipientForSelection(control, control.Find("Entire Network/Workgroup 9")),
               "Workgroup 9");
-    EXPECT_EQ(tree.RecipientForSelection(control.FirstChild(ShellTreeControl::kRoot)),
+    EXPECT_EQ(ShellRecipientForSelection(control, control.FirstChild(ShellTreeControl::kRoot)),
               std::nullopt);
-    EXPECT_EQ(tree.RecipientForSelection(ShellTreeControl::kRoot), std::nullopt);
+    EXPECT_EQ(ShellRecipientForSelection(control, ShellTreeControl::kRoot), std::nullopt);
 }
 
 TEST(ShellFallbackIconTest, ChoosesByThemedNames) {

@@ -1,5 +1,6 @@
 #include "platform/netbios/BrowserFrame.h"
 
+#include "Hex.h"
 #include "platform/netbios/DatagramPacket.h"
 
 #include <gtest/gtest.h>
@@ -7,26 +8,7 @@
 namespace kestrola::platform::netbios {
 namespace {
 
-std::string FromHex(std::string_view hex) {
-    std::string out;
-    int nibbles = 0;
-    int value = 0;
-    for (const char c : hex) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            continue;
-        value = value * 16 + digit;
-        if (++nibbles == 2) {
-            out += static_cast<char>(value);
-            nibbles = value = 0;
-        }
-    }
-    return out;
-}
+using kestrola::testing::FromHex;
 
 // The reference's HostAnnouncement: PC1, 60 s, server type 0x3, empty comment.
 const std::string kPc1Announcement =

@@ -1,30 +1,13 @@
 #include "platform/netbios/DatagramPacket.h"
 
+#include "Hex.h"
+
 #include <gtest/gtest.h>
 
 namespace kestrola::platform::netbios {
 namespace {
 
-std::string FromHex(std::string_view hex) {
-    std::string out;
-    int nibbles = 0;
-    int value = 0;
-    for (const char c : hex) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            continue;
-        value = value * 16 + digit;
-        if (++nibbles == 2) {
-            out += static_cast<char>(value);
-            nibbles = value = 0;
-        }
-    }
-    return out;
-}
+using kestrola::testing::FromHex;
 
 // The worked example: PC1 (192.168.1.10) to PC2<00>, 181 bytes.
 const std::string kWorkedExample = FromHex(R"(

@@ -1,22 +1,13 @@
 #include "platform/netbios/NameServicePacket.h"
 
+#include "Hex.h"
+
 #include <gtest/gtest.h>
 
 namespace kestrola::platform::netbios {
 namespace {
 
-std::string FromHex(std::string_view hex) {
-    std::string out;
-    for (std::size_t i = 0; i + 1 < hex.size();) {
-        if (hex[i] == ' ' || hex[i] == '\n') {
-            ++i;
-            continue;
-        }
-        out += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-        i += 2;
-    }
-    return out;
-}
+using kestrola::testing::FromHex;
 
 const std::string kQuery =
     FromHex("56 78 01 10 00 01 00 00 00 00 00 00 20 46 41 45 44 44 43 43 41 43 41 43 41 43 41 43\n"
