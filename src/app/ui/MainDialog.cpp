@@ -83,6 +83,12 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
         scanner->SetPanel(m_network, std::make_shared<QtUiDispatcher>());
         m_network->SetSelectionRule(
             [scanner](RecipientTree::Item item) { return scanner->SelectedRecipient(item); });
+        // The shell tree's notifications ("FastScan" 0); in provider mode they do nothing.
+        m_network->SetExpandingHandler(
+            [scanner](RecipientTree::Item item) { return scanner->ExpandShellItem(item); });
+        m_network->SetRightClickHandler([scanner](const core::ShellTreeControl::HitTest& hit) {
+            return scanner->ShowShellContextMenu(hit);
+        });
     } else {
         m_network->SetSelectionRule([this](RecipientTree::Item item) {
             return std::optional<std::string>(m_network->ItemText(item));
@@ -104,6 +110,8 @@ MainDialog::~MainDialog() {
 
 void MainDialog::DetachNetwork() {
     m_network->SetSelectionRule({});
+    m_network->SetExpandingHandler({});
+    m_network->SetRightClickHandler({});
 }
 
 void MainDialog::Destroy() {

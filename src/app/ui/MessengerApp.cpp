@@ -109,6 +109,8 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &scope, requestQuit);
 
     dialog = std::make_unique<MainDialog>(services, scanner.get());
+    if (scanner)
+        scanner->SetShellNamespace(platform::CreateShellNamespace()); // for "FastScan" 0
     if (!quitRequested) {
         QEventLoop run;
         bool finished = false;
