@@ -7,8 +7,10 @@
 #include "store/HistoryLog.h"
 #include "store/Stamp.h"
 
+#include <chrono>
 #include <limits>
 #include <new>
+#include <thread>
 
 namespace kestrola::core {
 
@@ -19,8 +21,19 @@ namespace {
 
 constexpr std::size_t kCopyBlock = 1 << 20;
 
+constexpr int kLockTries = 50;
+constexpr auto kLockPause = std::chrono::milliseconds(5);
+
 bool OpenBase(File& file, const std::string& path) {
-    return file.Open(path, FileMode::ReadWriteExclusive);
+    // A reader such as `kestrola-cli base list` holds the file for one read only: wait a moment
+    // for it rather than lose the record being stored.
+    for (int tries = 1;; ++tries) {
+        if (file.Open(path, FileMode::ReadWriteExclusive))
+            return true;
+        if (tries == kLockTries || file.Error().rfind("lock", 0) != 0)
+            return false;
+        std::this_thread::sleep_for(kLockPause);
+    }
 }
 
 // Copies [from, to) of `source` to the end of `target` (at `written`).

@@ -6,10 +6,13 @@
 #include "platform/testing/FixedClock.h"
 #include "store/BaseFormat.h"
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <thread>
 
 namespace kestrola::core {
 namespace {
@@ -317,6 +320,24 @@ TEST_F(MessageBaseTest, FileHeldByAnotherOpener) {
     EXPECT_EQ(base.MarkRead(1), MessageBase::kMarkFailed);
     EXPECT_FALSE(Open().LoadIndex());
     EXPECT_EQ(m_sink.Take(), (std::vector<int>{1297, 1297, 1297, 1297}));
+    EXPECT_EQ(base.offsets.size(), 2u);
+}
+
+TEST_F(MessageBaseTest, AReaderHoldingTheFileForAMomentIsWaitedFor) {
+    MessageBase base = Loaded();
+    std::promise<void> locked;
+    std::thread reader([this, &locked] {
+        platform::File shared;
+        ASSERT_TRUE(shared.Open(path(), platform::FileMode::ReadShared));
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    locked.get_future().wait();
+    MessageRecord r;
+    r.SetBody(Body("PC1", "stored"));
+    EXPECT_TRUE(base.AppendRecord(r));
+    reader.join();
+    EXPECT_TRUE(m_sink.Take().empty());
     EXPECT_EQ(base.offsets.size(), 2u);
 }
 
