@@ -224,6 +224,15 @@ TEST_F(MainDialogTest, TypingAndSendingReachesTheOtherComputer) {
     EXPECT_EQ(h.sound.played, std::vector<std::string>{"send.wav"});
 }
 
+TEST_F(MainDialogTest, AlwaysOnTopPutsTheWindowIntoTheTopmostBand) {
+    h.Set("SystemSettings", "AlwaysOnTop", 1);
+    MainDialog& window = Open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Topmost(); }, 2000));
+    EXPECT_TRUE(window.isVisible()) << "still shown after the change of its flags";
+    window.SetTopmost(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.Topmost(); }, 2000));
+}
+
 TEST_F(MainDialogTest, ToolTipsFollowTheSetting) {
     for (const int on : {1, 0}) {
         h.Set("SystemSettings", "ToolTips", on);
