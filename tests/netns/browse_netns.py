@@ -14,15 +14,10 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from netnslab import Lab, Skip, main, wait_for  # noqa: E402
+from netnslab import Lab, check, Skip, main, wait_for  # noqa: E402
 
 CLI = ""
 EXPECTED = {"WORKGROUP": ["HOSTA", "HOSTB"], "OTHERGRP": ["HOSTC"]}
-
-
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
 
 
 def three_hosts(lab):

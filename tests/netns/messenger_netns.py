@@ -14,15 +14,10 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from netnslab import Lab, main, wait_for  # noqa: E402
+from netnslab import Lab, check, main, wait_for  # noqa: E402
 
 PROGRAM = CLI = DRIVER = ""
 CRLF = "\r\n"
-
-
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
 
 
 def prepare_store(lab, host, executable, **extra):

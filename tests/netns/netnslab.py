@@ -170,6 +170,12 @@ def wait_for(path, pattern, seconds=10):
     raise AssertionError(f"timed out waiting for {pattern!r} in {path}:\n{text}")
 
 
+def check(condition, message):
+    """Fails the scenario with `message` unless `condition` holds."""
+    if not condition:
+        raise AssertionError(message)
+
+
 def main(scenarios):
     """Runs the scenario named by the first argument; exits 77 with a message when skipped."""
     if len(sys.argv) < 2 or sys.argv[1] not in scenarios:
