@@ -3,6 +3,7 @@
 #include "platform/File.h"
 #include "platform/Platform.h"
 
+#include <chrono>
 #include <filesystem>
 
 namespace kestrola::core {
@@ -32,15 +33,8 @@ bool ReadWhole(File& file, std::string& bytes, std::string& error) {
     return true;
 }
 
-// A store kept as a symbolic link (a dotfiles folder, say) stays one: the replacement goes
-// beside the file the link points to.
-std::string WriteTarget(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(path, error))
-        return path;
-    const auto resolved = std::filesystem::weakly_canonical(path, error);
-    return error ? path : resolved.string();
-}
+// How long a write waits for another writer (a second `kestrola-cli settings set`).
+constexpr std::chrono::milliseconds kPatience{2000};
 
 } // namespace
 
@@ -120,16 +114,18 @@ bool IniProfileStore::EndBatch() {
 
 bool IniProfileStore::Commit(const std::vector<Write>& writes) {
     namespace fs = std::filesystem;
-    const std::string target = WriteTarget(m_path);
+    // A store kept as a symbolic link (a dotfiles folder, say) stays one: the replacement goes
+    // beside the file the link points to.
+    const std::string target = File::WriteTarget(m_path);
     std::error_code ignored;
     const bool existed = fs::exists(target, ignored);
     if (const fs::path folder = fs::path(target).parent_path(); !folder.empty())
-        fs::create_directories(folder, ignored);
+        File::MakePrivateFolder(folder.string());
 
     // The exclusive open keeps a second writer out while this one reads, edits and replaces;
     // writes are re-applied to the file as it is now, so changes made meanwhile survive.
     File file;
-    if (!file.Open(target, FileMode::ReadWriteExclusive)) {
+    if (!file.OpenWaiting(target, kPatience)) {
         m_error = target + ": " + file.Error();
         return false;
     }

@@ -4,13 +4,22 @@
 #include "app/FirstRun.h"
 #include "app/ProfileStore.h"
 #include "app/StringListSection.h"
+#include "messaging/DatagramCodec.h"
+#include "messaging/Reporting.h"
 #include "messaging/StatusTexts.h"
 #include "platform/Sound.h"
 #include "resources/MenuResources.h"
+#include "store/HistoryLog.h"
+
+#include <chrono>
+#include <cstdio>
 
 namespace kestrola::core {
 
 namespace {
+
+// How long the last attempt at the end waits for the base.
+constexpr std::chrono::seconds kLastStoreChance{2};
 
 AppSettings LoadedSettings(const MainWindowServices& services, MainView& view) {
     AppSettings settings(services.colors);
@@ -116,6 +125,7 @@ void MainWindow::Destroy() {
     if (m_destroyed)
         return;
     m_destroyed = true;
+    ReportUnstored();
     SaveStringList(m_services.store, m_recents.SaveRecentRecipients(), kLastSended);
     m_services.network.StopMessengerService(1);
     m_tray.NotifyTray(TrayOperation::Delete, AttentionIcon::Normal, "");
@@ -124,6 +134,21 @@ void MainWindow::Destroy() {
         m_pollTimer = false;
     }
     m_settings.SaveSettings(m_services.store);
+}
+
+void MainWindow::ReportUnstored() {
+    // Messages still waiting for the base get a last, longer chance; whatever the base cannot
+    // take even now is shown in full, so that the user can keep it by hand.
+    if (m_base->StorePending(kLastStoreChance) == 0)
+        return;
+    std::string report = std::to_string(m_base->PendingCount()) +
+                         " message(s) could not be stored in " + m_base->baseFileName + ":\n";
+    for (MessageRecord record : m_base->PendingRecords()) {
+        DecodeDatagram(m_services.codePage, record);
+        report += FormatHistoryEntry(record.from, record.to, record.dateText, record.text);
+    }
+    std::fputs(report.c_str(), stderr);
+    ShowSystemText(report);
 }
 
 ReceiveOutcome MainWindow::OnPollTimer() {

@@ -129,6 +129,8 @@ public:
 
 private:
     void RequestEnd();
+    /// At the end: stores the messages still waiting for the base, or shows them.
+    void ReportUnstored();
 
     MainWindowServices m_services;
     MainView& m_view;

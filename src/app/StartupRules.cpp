@@ -71,7 +71,7 @@ std::unique_ptr<ProfileStore> OpenStore(StoreChoice choice,
 
 std::string ChooseWorkingFolder(platform::ProcessEnvironment& environment) {
     const std::string own = FolderOf(environment.ExecutablePath());
-    if (!own.empty() && environment.IsWritableFolder(own))
+    if (!own.empty() && environment.IsPrivateFolder(own))
         return own;
     const std::string data = environment.DataFolder();
     if (data.empty())

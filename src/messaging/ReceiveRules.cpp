@@ -7,13 +7,8 @@ bool IsPersonal(const platform::CodePage& codePage, std::string_view to,
     return codePage.UpperCase(to) == localNameUpper;
 }
 
-std::uint32_t PositionToShowOnArrival(int autoShowNewMsg, std::uint32_t count,
-                                      std::uint32_t current) {
-    if (autoShowNewMsg == 1)
-        return count;
-    if (current == 0)
-        return count == 0 ? 0 : 1;
-    return 0;
+bool ShowOnArrival(int autoShowNewMsg, bool nothingShown) {
+    return autoShowNewMsg == 1 || nothingShown;
 }
 
 DuplicateDetector::DuplicateDetector(int ticks)

@@ -14,10 +14,9 @@ namespace kestrola::core {
 bool IsPersonal(const platform::CodePage& codePage, std::string_view to,
                 std::string_view localNameUpper);
 
-/// The position the viewer moves to when a message arrives and was stored as record `count`:
-/// the newest with "AutoShowNewMSG" 1, the first when nothing was shown, else 0 (not shown).
-std::uint32_t PositionToShowOnArrival(int autoShowNewMsg, std::uint32_t count,
-                                      std::uint32_t current);
+/// Whether a message that arrives (or a sent copy that is kept) is put on display: always with
+/// "AutoShowNewMSG" 1, else only when nothing is shown.
+bool ShowOnArrival(int autoShowNewMsg, bool nothingShown);
 
 /// Whether a received datagram repeats the previous one within a window of
 /// "DublicateMessagesTimeOut" poll ticks (255: for ever, 0: never). Computed, not acted on.

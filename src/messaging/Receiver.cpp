@@ -25,28 +25,30 @@ ReceiveOutcome Receiver::Poll() {
         return outcome;
     }
     const BusyScope polling(m_polling);
-    if (m_channel.Receive(received) != MessageReceived)
+    // Messages that could not be written earlier go in first, before anything newer.
+    const bool waited = m_base.PendingCount() != 0;
+    if (waited)
+        m_base.StorePending();
+    if (m_channel.Receive(received) != MessageReceived) {
+        if (waited)
+            m_viewer.UpdateCounters();
         return outcome;
+    }
     outcome.received = true;
     outcome.duplicate = m_duplicates.IsDuplicate(received);
 
-    outcome.stored = m_base.AppendRecord(received);
-    if (outcome.stored) {
-        ++m_base.newCount;
-        ++m_base.count;
-    }
+    // A message the base cannot take now waits in memory; it is never dropped.
+    std::uint64_t ticket = 0;
+    const std::uint32_t index = m_base.Store(received, ticket);
+    outcome.stored = index != 0;
 
     // The message is decoded on its own, whether it is shown or not, so that the log and the
     // personal/group decision see its own texts; the record on display changes only when the
     // new one is shown.
     MessageRecord decoded = received;
     DecodeDatagram(m_codePage, decoded);
-    const std::uint32_t position =
-        PositionToShowOnArrival(m_settings.autoShowNewMSG, m_base.count, m_base.current);
-    if (position != 0) {
-        m_base.current = position;
-        m_viewer.shown = received;
-        m_viewer.ParseAndShow(m_viewer.shown);
+    if (ShowOnArrival(m_settings.autoShowNewMSG, m_viewer.NothingShown())) {
+        m_viewer.ShowStored(received, index, ticket);
         outcome.shown = true;
     }
     if (m_settings.history == 1)

@@ -6,6 +6,7 @@
 #include "messaging/ComposeRules.h"
 #include "messaging/DatagramCodec.h"
 #include "messaging/MailslotChannel.h"
+#include "messaging/ReceiveRules.h"
 #include "messaging/Reporting.h"
 #include "messaging/StatusTexts.h"
 #include "platform/CodePage.h"
@@ -104,23 +105,12 @@ bool Sender::SendToRecipient(const std::string& recipient, const std::string& te
     // A message to our own name is stored when it arrives, not as sent.
     if (m_settings.includeSendedInBase == 1 && texts.recipient != m_window.LocalNameUpper()) {
         sent.state = 1;
-        const bool written = m_base.AppendRecord(sent);
+        std::uint64_t ticket = 0;
+        const std::uint32_t index = m_base.Store(sent, ticket);
         m_viewer.TakeTexts();
-        if (written)
-            ++m_base.count;
-        bool show = false;
-        if (m_settings.autoShowNewMSG == 1) {
-            m_base.current = m_base.count;
-            show = true;
-        } else if (m_base.current == 0) {
-            m_base.current = 1;
-            show = true;
-        }
-        if (show) {
-            // The copy on display becomes the current record, so a reply answers what shows.
-            m_viewer.shown = sent;
-            m_viewer.ParseAndShow(m_viewer.shown);
-        }
+        // The copy on display becomes the current record, so a reply answers what shows.
+        if (ShowOnArrival(m_settings.autoShowNewMSG, m_viewer.NothingShown()))
+            m_viewer.ShowStored(sent, index, ticket);
         m_viewer.UpdateCounters();
         m_viewer.PutTexts();
     }
@@ -130,9 +120,9 @@ bool Sender::SendToRecipient(const std::string& recipient, const std::string& te
 }
 
 void Sender::ReplyToShown() {
-    if (m_base.current == 0)
+    if (m_viewer.NothingShown())
         return;
-    if (m_base.MarkRead(m_base.current) == MessageBase::kMarkedRead)
+    if (m_base.current != 0 && m_base.MarkRead(m_base.current) == MessageBase::kMarkedRead)
         --m_base.newCount;
     m_viewer.UpdateCounters();
     m_view.SetControlText(kReadMarkLabel, " ");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,15 +9,25 @@ namespace kestrola::platform {
 
 /// How a file is opened for one operation.
 enum class FileMode {
-    /// Read and write, created when missing, never truncated; no other opener may hold the
-    /// file meanwhile (the open fails while another process has it).
+    /// Read and write, created when missing (readable by its owner only), never truncated; no
+    /// other opener may hold the file meanwhile (the open fails while another process has it).
     ReadWriteExclusive,
     /// Read only; waits while a writer holds the file, then shares it with other readers.
     ReadShared,
 };
 
+/// Why the last call failed.
+enum class FileError {
+    None,
+    /// Another process holds the file; trying again a moment later may succeed.
+    Busy,
+    /// Anything else (missing folder, no permission, full disk, not a regular file, ...).
+    Failed,
+};
+
 /// A file opened for one operation and closed again before the operation returns. This is the
-/// only way the program's own files (base, history, stores) are opened.
+/// only way the program's own files (base, history, stores) are opened. Only regular files are
+/// opened, and a symbolic link owned by another user is not followed for writing.
 class File {
 public:
     File() = default;
@@ -26,10 +37,15 @@ public:
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
 
-    /// Opens `path`; false on failure, with the reason in Error().
+    /// Opens `path`; false on failure, with the reason in Error() and LastError(). An exclusive
+    /// open always holds the file that is at `path` when it returns, even when another process
+    /// replaced it meanwhile.
     bool Open(const std::string& path, FileMode mode);
+    /// Opens `path` exclusively, waiting up to `patience` while another process holds it.
+    bool OpenWaiting(const std::string& path, std::chrono::milliseconds patience);
     /// Creates a new, empty, exclusive file in the folder of `path` with the same permissions,
-    /// for writing a replacement; its name goes to `tempPath`.
+    /// for writing a replacement; its name goes to `tempPath`. The name marks it as ours
+    /// (see RemoveStaleTemporaries).
     bool CreateTemporaryBeside(const std::string& path, std::string& tempPath);
     void Close();
     bool IsOpen() const { return m_handle >= 0; }
@@ -42,21 +58,33 @@ public:
     bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     /// Cuts or extends the file to `length` bytes.
     bool Truncate(std::uint64_t length);
-    /// Pushes written data to the device.
+    /// Pushes written data (and the length) to the device.
     bool Sync();
     /// The platform's error text for the last failed call.
     const std::string& Error() const { return m_error; }
+    FileError LastError() const { return m_lastError; }
 
-    /// Atomically puts `from` in the place of `to`.
+    /// Atomically puts `from` in the place of `to` and makes the change durable (the folder is
+    /// synced too).
     static bool Replace(const std::string& from, const std::string& to, std::string& error);
     /// Removes a file; missing files are not an error.
     static void Remove(const std::string& path);
+    /// Where a replacement of `path` must go: the target of a symbolic link, else `path`.
+    static std::string WriteTarget(const std::string& path);
+    /// Creates `folder` and its missing parents, readable by the owner only; true when it
+    /// exists afterwards. Existing folders keep their mode.
+    static bool MakePrivateFolder(const std::string& folder);
+    /// Removes the temporaries that CreateTemporaryBeside made for `path` and that nobody
+    /// holds any more (left by a process that died while replacing the file).
+    static int RemoveStaleTemporaries(const std::string& path);
 
 private:
-    void Fail(const char* what);
+    void Fail(const char* what, FileError error = FileError::Failed);
+    bool OpenOnce(const std::string& path, FileMode mode, bool& replaced);
 
     std::intptr_t m_handle = -1;
     std::string m_error;
+    FileError m_lastError = FileError::None;
 };
 
 } // namespace kestrola::platform

@@ -19,9 +19,11 @@ public:
     virtual std::string ConfigFolder() const = 0;
     /// The per-user data folder (absolute, without a trailing slash).
     virtual std::string DataFolder() const = 0;
-    /// True when `folder` exists and a file can be created in it.
-    virtual bool IsWritableFolder(const std::string& folder) const = 0;
-    /// Creates `folder` with its missing parents; true when it exists afterwards.
+    /// True when `folder` exists, a file can be created in it, it belongs to this user, nobody
+    /// else can write in it and it is no system folder: a fit place for the user's messages.
+    virtual bool IsPrivateFolder(const std::string& folder) const = 0;
+    /// Creates `folder` with its missing parents, for the owner only; true when it exists
+    /// afterwards.
     virtual bool MakeFolder(const std::string& folder) = 0;
     /// Makes `folder` the process's working directory; false when that failed.
     virtual bool SetWorkingFolder(const std::string& folder) = 0;

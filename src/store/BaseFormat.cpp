@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace kestrola::core {
 
@@ -20,86 +21,154 @@ void PutU32(std::string& out, std::uint32_t v) {
         out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-// The reason a record header is refused, or empty when it is acceptable.
-std::string CheckHeader(std::uint64_t available, std::uint32_t length, std::uint8_t state) {
-    if (available < 4)
-        return "length field cut short (" + std::to_string(available) + " of 4 bytes)";
-    if (length < kMinRecordLength || length > kMaxRecordLength)
-        return "record length " + std::to_string(length) + " outside 28..65536";
-    if (available < 5)
-        return "state byte missing";
-    if (state > 1)
-        return "state byte " + std::to_string(state) + " is neither 0 nor 1";
+// Why a record is refused: nothing, damage, or the end of the file cutting it short while
+// what is there of it looks like a record (the trace of an append that never finished).
+enum class Refusal { None, Damaged, CutShort };
+
+Refusal CheckHeader(std::uint64_t available, std::uint32_t length, std::uint8_t state,
+                    std::string& reason) {
+    if (available < 4) {
+        reason = "length field cut short (" + std::to_string(available) + " of 4 bytes)";
+        return Refusal::CutShort;
+    }
+    if (length < kMinRecordLength || length > kMaxRecordLength) {
+        reason = "record length " + std::to_string(length) + " outside 28..65536";
+        return Refusal::Damaged;
+    }
+    if (available < 5) {
+        reason = "state byte missing";
+        return Refusal::CutShort;
+    }
+    if (state > 1) {
+        reason = "state byte " + std::to_string(state) + " is neither 0 nor 1";
+        return Refusal::Damaged;
+    }
     const std::uint64_t body = length - kLengthExtra;
-    if (available - 5 < body)
-        return "body cut short (" + std::to_string(available - 5) + " of " + std::to_string(body) +
-               " bytes)";
-    if (available - 5 - body < kStampSize)
-        return "stamp cut short (" + std::to_string(available - 5 - body) + " of 23 bytes)";
-    return {};
+    if (available - 5 < body) {
+        reason = "body cut short (" + std::to_string(available - 5) + " of " +
+                 std::to_string(body) + " bytes)";
+        return Refusal::CutShort;
+    }
+    if (available - 5 - body < kStampSize) {
+        reason = "stamp cut short (" + std::to_string(available - 5 - body) + " of 23 bytes)";
+        return Refusal::CutShort;
+    }
+    reason.clear();
+    return Refusal::None;
 }
 
 } // namespace
 
-bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan) {
-    scan = BaseScan{};
-    const std::int64_t size = file.Size();
-    if (size < 0) {
-        scan.reason = file.Error();
-        return false;
-    }
-    scan.fileSize = static_cast<std::uint64_t>(size);
-    const std::uint64_t end = scan.fileSize;
-    constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint32_t>::max();
-
-    // Small bases are read whole; large ones a block at a time.
-    std::vector<std::uint8_t> block(
-        static_cast<std::size_t>(std::min<std::uint64_t>(end, kBlockSize)));
-    std::uint64_t blockStart = 0;
-    std::uint64_t blockEnd = 0;
-    std::uint64_t pos = 0;
-    // Room for the most records the file can hold; pages never written cost no memory.
-    offsets.reserve(offsets.size() + static_cast<std::size_t>(end / kRecordOverhead) + 1);
-    while (pos < end) {
-        // The 5 header bytes are all that is read of a record; its body and stamp only have
-        // to fit inside the file.
-        if (pos + 5 > blockEnd && blockEnd < end) {
-            std::size_t got = 0;
-            if (!file.ReadAt(pos, block.data(), block.size(), got)) {
-                scan.reason = file.Error();
-                return false;
-            }
-            blockStart = pos;
-            blockEnd = pos + got;
-        }
-        std::uint8_t header[5] = {};
-        const std::uint8_t* at = block.data() + (pos - blockStart);
-        const bool whole = pos + 5 <= blockEnd;
-        std::memcpy(header, at, whole ? 5 : static_cast<std::size_t>(blockEnd - pos));
-        const std::uint32_t length = ReadU32(header);
-        const std::uint8_t state = header[4];
-        const std::uint64_t next = pos + length + 4;
-        if (!whole || length < kMinRecordLength || length > kMaxRecordLength || state > 1 ||
-            next > end || pos > kLastOffset) {
-            scan.damaged = true;
-            scan.damagedOffset = pos;
-            // A short block means the file shrank under us; the header then counts as cut.
-            scan.reason = CheckHeader(whole ? end - pos : blockEnd - pos, length, state);
-            if (scan.reason.empty())
-                scan.reason = "record beyond the 4 GiB an index can address";
-            return false;
-        }
-        offsets.push_back(static_cast<std::uint32_t>(pos));
-        scan.newCount += state == 0;
-        scan.records++;
-        if (next + kIgnoredTail >= end)
-            break;
-        pos = next;
+bool MemoryBytes::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t& got) {
+    got = 0;
+    if (offset < m_bytes.size()) {
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_bytes.size() - offset));
+        std::memcpy(data, m_bytes.data() + offset, got);
     }
     return true;
 }
 
-RecordRead ReadRecordAt(platform::File& file, std::uint64_t offset, MessageRecord& r,
+bool ScanBase(BaseBytes& bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+              std::uint64_t from) {
+    scan = BaseScan{};
+    const std::int64_t size = bytes.Size();
+    if (size < 0) {
+        scan.reason = bytes.Error();
+        return false;
+    }
+    scan.fileSize = static_cast<std::uint64_t>(size);
+    scan.dataEnd = from;
+    const std::uint64_t end = scan.fileSize;
+    if (from >= end)
+        return true;
+    constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint32_t>::max();
+
+    try {
+        // Small bases are read whole; large ones a block at a time.
+        std::vector<std::uint8_t> block(
+            static_cast<std::size_t>(std::min<std::uint64_t>(end - from, kBlockSize)));
+        // Room for the most records the index can address; pages never written cost no memory.
+        offsets.reserve(
+            offsets.size() +
+            static_cast<std::size_t>(std::min(end - from, kLastOffset) / kRecordOverhead) + 1);
+        std::uint64_t blockStart = 0;
+        std::uint64_t blockEnd = 0;
+        std::uint64_t pos = from;
+        while (pos < end) {
+            // The 5 header bytes are all that is read of a record; its body and stamp only
+            // have to fit inside the file.
+            if (pos + 5 > blockEnd && blockEnd < end) {
+                std::size_t got = 0;
+                if (!bytes.ReadAt(pos, block.data(), block.size(), got)) {
+                    scan.reason = bytes.Error();
+                    return false;
+                }
+                blockStart = pos;
+                blockEnd = pos + got;
+            }
+            std::uint8_t header[5] = {};
+            const std::uint8_t* at = block.data() + (pos - blockStart);
+            const bool whole = pos + 5 <= blockEnd;
+            std::memcpy(header, at, whole ? 5 : static_cast<std::size_t>(blockEnd - pos));
+            const std::uint32_t length = ReadU32(header);
+            const std::uint8_t state = header[4];
+            const std::uint64_t next = pos + length + 4;
+            if (!whole || length < kMinRecordLength || length > kMaxRecordLength || state > 1 ||
+                next > end || pos > kLastOffset) {
+                // A short block means the file shrank under us; the header then counts as cut.
+                const Refusal refusal =
+                    CheckHeader(whole ? end - pos : blockEnd - pos, length, state, scan.reason);
+                if (refusal == Refusal::CutShort && pos <= kLastOffset) {
+                    scan.tailLength = end - pos;
+                    return true;
+                }
+                scan.damaged = true;
+                scan.damagedOffset = pos;
+                if (refusal == Refusal::None || pos > kLastOffset)
+                    scan.reason = "record beyond the 4 GiB an index can address";
+                return false;
+            }
+            offsets.push_back(static_cast<std::uint32_t>(pos));
+            scan.newCount += state == 0;
+            scan.records++;
+            scan.dataEnd = next;
+            if (next + kIgnoredTail >= end) {
+                scan.tailLength = end - next;
+                break;
+            }
+            pos = next;
+        }
+    } catch (const std::bad_alloc&) {
+        scan.damaged = true;
+        scan.damagedOffset = scan.dataEnd;
+        scan.reason = "not enough memory to index the file";
+        return false;
+    }
+    return true;
+}
+
+bool ReadSnapshot(platform::File& file, std::string& snapshot, std::string& error) {
+    const std::int64_t size = file.Size();
+    if (size < 0) {
+        error = file.Error();
+        return false;
+    }
+    try {
+        snapshot.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to read the file";
+        return false;
+    }
+    std::size_t got = 0;
+    if (!file.ReadAt(0, snapshot.data(), snapshot.size(), got)) {
+        error = file.Error();
+        return false;
+    }
+    snapshot.resize(got);
+    return true;
+}
+
+RecordRead ReadRecordAt(BaseBytes& file, std::uint64_t offset, MessageRecord& r,
                         std::string& reason) {
     std::uint8_t header[5] = {};
     std::size_t got = 0;
@@ -113,8 +182,7 @@ RecordRead ReadRecordAt(platform::File& file, std::uint64_t offset, MessageRecor
         size > 0 && static_cast<std::uint64_t>(size) > offset ? size - offset : 0;
     if (got < 5)
         available = std::min<std::uint64_t>(available, got);
-    reason = CheckHeader(available, length, header[4]);
-    if (!reason.empty())
+    if (CheckHeader(available, length, header[4], reason) != Refusal::None)
         return RecordRead::Damaged;
 
     const std::uint32_t storedBody = length - kLengthExtra;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrola::core {
@@ -29,19 +30,79 @@ struct BaseScan {
     std::uint64_t damagedOffset = 0; ///< where that record starts
     std::string reason;              ///< why it was refused, for people
     std::uint64_t fileSize = 0;
+    /// Where the last whole record ends: the place of the next record unless damage stopped
+    /// indexing.
+    std::uint64_t dataEnd = 0;
+    /// Bytes behind dataEnd that indexing passed over without a word: a tail of up to 24 bytes,
+    /// or a record that the end of the file cuts short (an append that never finished).
+    std::uint64_t tailLength = 0;
 };
 
-/// Indexes the records of an open base file, reading it in large blocks, and appends the
-/// start of each whole record to `offsets`. False when the file could not be read at all or a
-/// damaged record was met (then `damaged` is set and the records before it are appended).
-bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan);
+/// The bytes of a base file as indexing and reading see them: the open file itself, or a
+/// snapshot of it taken while the file was held.
+class BaseBytes {
+public:
+    virtual ~BaseBytes() = default;
+    /// Length in bytes, or -1 on failure.
+    virtual std::int64_t Size() = 0;
+    /// Reads up to `size` bytes at `offset`; `got` receives the count (short at the end).
+    virtual bool ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t& got) = 0;
+    virtual std::string Error() const = 0;
+};
+
+/// An open file as BaseBytes.
+class FileBytes : public BaseBytes {
+public:
+    explicit FileBytes(platform::File& file) : m_file(file) {}
+    std::int64_t Size() override { return m_file.Size(); }
+    bool ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t& got) override {
+        return m_file.ReadAt(offset, data, size, got);
+    }
+    std::string Error() const override { return m_file.Error(); }
+
+private:
+    platform::File& m_file;
+};
+
+/// Bytes in memory as BaseBytes.
+class MemoryBytes : public BaseBytes {
+public:
+    explicit MemoryBytes(std::string_view bytes) : m_bytes(bytes) {}
+    std::int64_t Size() override { return static_cast<std::int64_t>(m_bytes.size()); }
+    bool ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t& got) override;
+    std::string Error() const override { return {}; }
+
+private:
+    std::string_view m_bytes;
+};
+
+/// Indexes the records from offset `from` (the start of a record) to the end, reading in large
+/// blocks, and appends the start of each whole record to `offsets`. False when the bytes could
+/// not be read at all or a damaged record was met (then `damaged` is set and the records before
+/// it are appended).
+bool ScanBase(BaseBytes& bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+              std::uint64_t from = 0);
+inline bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+                     std::uint64_t from = 0) {
+    FileBytes bytes(file);
+    return ScanBase(bytes, offsets, scan, from);
+}
+
+/// Reads the whole file into `snapshot` (for a reader that lets go of the file before it
+/// works through the records).
+bool ReadSnapshot(platform::File& file, std::string& snapshot, std::string& error);
 
 enum class RecordRead { Ok, Damaged, IoError };
 
 /// Reads the record at `offset` into `r` and checks that it is whole and valid; a body longer
 /// than the record's room is cut to it. `reason` says why a read was refused.
-RecordRead ReadRecordAt(platform::File& file, std::uint64_t offset, MessageRecord& r,
+RecordRead ReadRecordAt(BaseBytes& bytes, std::uint64_t offset, MessageRecord& r,
                         std::string& reason);
+inline RecordRead ReadRecordAt(platform::File& file, std::uint64_t offset, MessageRecord& r,
+                               std::string& reason) {
+    FileBytes bytes(file);
+    return ReadRecordAt(bytes, offset, r, reason);
+}
 
 /// The bytes of `r` as one stored record.
 std::string EncodeRecord(const MessageRecord& r);

@@ -7,10 +7,9 @@
 #include "store/HistoryLog.h"
 #include "store/Stamp.h"
 
-#include <chrono>
+#include <algorithm>
 #include <limits>
 #include <new>
-#include <thread>
 
 namespace kestrola::core {
 
@@ -20,21 +19,6 @@ using platform::FileMode;
 namespace {
 
 constexpr std::size_t kCopyBlock = 1 << 20;
-
-constexpr int kLockTries = 50;
-constexpr auto kLockPause = std::chrono::milliseconds(5);
-
-bool OpenBase(File& file, const std::string& path) {
-    // A reader such as `kestrola-cli base list` holds the file for one read only: wait a moment
-    // for it rather than lose the record being stored.
-    for (int tries = 1;; ++tries) {
-        if (file.Open(path, FileMode::ReadWriteExclusive))
-            return true;
-        if (tries == kLockTries || file.Error().rfind("lock", 0) != 0)
-            return false;
-        std::this_thread::sleep_for(kLockPause);
-    }
-}
 
 // Copies [from, to) of `source` to the end of `target` (at `written`).
 bool CopyRange(File& source, File& target, std::vector<char>& buffer, std::uint64_t from,
@@ -53,6 +37,10 @@ bool CopyRange(File& source, File& target, std::vector<char>& buffer, std::uint6
     return true;
 }
 
+std::uint32_t Le32(const std::uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
 } // namespace
 
 MessageBase::MessageBase(std::string baseFile, std::string historyFile,
@@ -66,16 +54,20 @@ bool MessageBase::LoadIndex() {
     count = 0;
     newCount = 0;
     current = 0;
+    m_dataEnd = 0;
     File file;
-    if (!OpenBase(file, baseFileName)) {
+    if (!file.OpenWaiting(baseFileName, kPatience)) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return false;
     }
+    // Held exclusively, so no delete of ours is writing a replacement now.
+    File::RemoveStaleTemporaries(File::WriteTarget(baseFileName));
     BaseScan scan;
     const bool whole = ScanBase(file, offsets, scan);
     file.Close();
     count = scan.records;
     newCount = static_cast<std::int32_t>(scan.newCount);
+    m_dataEnd = scan.dataEnd;
     if (!whole) {
         ShowSystemMessage(scan.damaged ? kReadErrorLength : kOpenWriteCreateFile);
         return false;
@@ -83,27 +75,109 @@ bool MessageBase::LoadIndex() {
     return true;
 }
 
+bool MessageBase::Write(File& file, const MessageRecord& r) {
+    const std::int64_t size = file.Size();
+    if (size < 0)
+        return false;
+    const auto end = static_cast<std::uint64_t>(size);
+    // The new record goes right behind the last whole record. What lies behind that is indexed
+    // when it is records written meanwhile (or missed by an index that could not be loaded),
+    // cut off when it is a short tail or an append that never finished, and kept, with the
+    // record going behind it, when it is damage.
+    std::uint64_t at = end;
+    if (end > m_dataEnd) {
+        BaseScan scan;
+        const std::size_t before = offsets.size();
+        const bool whole = ScanBase(file, offsets, scan, m_dataEnd);
+        if (!whole && !scan.damaged) {
+            offsets.resize(before);
+            return false;
+        }
+        count += scan.records;
+        newCount += static_cast<std::int32_t>(scan.newCount);
+        m_dataEnd = scan.dataEnd;
+        if (whole)
+            at = scan.dataEnd;
+    } else if (end == m_dataEnd) {
+        at = end;
+    }
+    // The index holds 32-bit offsets; a base that large cannot take another record.
+    if (at > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    const std::string bytes = EncodeRecord(r);
+    if (at < end && !file.Truncate(at))
+        return false;
+    if (!file.WriteAt(at, bytes.data(), bytes.size()) || !file.Sync()) {
+        // Half a record would stop every later LoadIndex: cut it off again.
+        file.Truncate(at);
+        return false;
+    }
+    offsets.push_back(static_cast<std::uint32_t>(at));
+    m_dataEnd = at + bytes.size();
+    ++count;
+    newCount += r.state == 0 ? 1 : 0;
+    return true;
+}
+
 bool MessageBase::AppendRecord(MessageRecord& r) {
     r.stamp = MakeStamp(m_clock.Now());
     File file;
-    if (!OpenBase(file, baseFileName)) {
+    if (!file.OpenWaiting(baseFileName, kPatience) || !Write(file, r)) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return false;
     }
-    const std::int64_t end = file.Size();
-    const std::string bytes = EncodeRecord(r);
-    // The index holds 32-bit offsets; a base that large cannot take another record.
-    if (end < 0 || static_cast<std::uint64_t>(end) > std::numeric_limits<std::uint32_t>::max()) {
-        ShowSystemMessage(kOpenWriteCreateFile);
-        return false;
+    return true;
+}
+
+std::uint32_t MessageBase::Store(MessageRecord& r, std::uint64_t& ticket) {
+    r.stamp = MakeStamp(m_clock.Now());
+    ticket = ++m_lastTicket;
+    m_pending.push_back({ticket, r});
+    // The new record is written now only when everything before it could be.
+    if (StorePending() != 0)
+        return 0;
+    return count;
+}
+
+std::size_t MessageBase::StorePending(std::chrono::milliseconds patience) {
+    if (m_pending.empty())
+        return 0;
+    File file;
+    bool failed = !file.OpenWaiting(baseFileName, patience);
+    while (!failed && !m_pending.empty()) {
+        if (!Write(file, m_pending.front().record)) {
+            failed = true;
+            break;
+        }
+        const std::uint64_t ticket = m_pending.front().ticket;
+        m_pending.pop_front();
+        if (onStored)
+            onStored(ticket, count);
     }
-    if (!file.WriteAt(static_cast<std::uint64_t>(end), bytes.data(), bytes.size())) {
-        // Half a record would stop every later LoadIndex: cut it off again.
-        file.Truncate(static_cast<std::uint64_t>(end));
+    file.Close();
+    if (!failed) {
+        m_storeFailing = false;
+    } else if (!m_storeFailing) {
+        // Once per run of failures: the records wait, and the user has been told.
+        m_storeFailing = true;
         ShowSystemMessage(kOpenWriteCreateFile);
-        return false;
     }
-    offsets.push_back(static_cast<std::uint32_t>(end));
+    return m_pending.size();
+}
+
+std::vector<MessageRecord> MessageBase::PendingRecords() const {
+    std::vector<MessageRecord> records;
+    for (const Waiting& waiting : m_pending)
+        records.push_back(waiting.record);
+    return records;
+}
+
+bool MessageBase::DropPending(std::uint64_t ticket) {
+    const auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [ticket](const Waiting& w) { return w.ticket == ticket; });
+    if (it == m_pending.end())
+        return false;
+    m_pending.erase(it);
     return true;
 }
 
@@ -115,7 +189,7 @@ int MessageBase::ReadRecord(std::uint32_t index, MessageRecord& r) {
         return kReadFailed;
     }
     File file;
-    if (!OpenBase(file, baseFileName)) {
+    if (!file.OpenWaiting(baseFileName, kPatience)) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return kReadFailed;
     }
@@ -136,28 +210,21 @@ int MessageBase::MarkRead(std::uint32_t index) {
         return kMarkFailed;
     }
     File file;
-    if (!OpenBase(file, baseFileName)) {
+    if (!file.OpenWaiting(baseFileName, kPatience)) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return kMarkFailed;
     }
-    std::uint8_t header[5] = {};
-    std::size_t got = 0;
-    const std::uint64_t offset = offsets[index];
-    if (!file.ReadAt(offset, header, sizeof header, got) || got != sizeof header) {
-        ShowSystemMessage(kReadErrorLength);
-        return kMarkFailed;
-    }
-    const std::uint32_t length =
-        header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24;
+    Range range{};
+    std::uint8_t state = 0;
     // Never write into bytes that no longer hold a record's state.
-    if (length < kMinRecordLength || length > kMaxRecordLength || header[4] > 1) {
+    if (!RecordRange(file, index, range, state)) {
         ShowSystemMessage(kReadErrorLength);
         return kMarkFailed;
     }
-    if (header[4] != 0)
+    if (state != 0)
         return kAlreadyRead;
     const std::uint8_t read = 1;
-    if (!file.WriteAt(offset + 4, &read, 1)) {
+    if (!file.WriteAt(range.from + 4, &read, 1)) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return kMarkFailed;
     }
@@ -167,88 +234,154 @@ int MessageBase::MarkRead(std::uint32_t index) {
 bool MessageBase::NextRecord(MessageRecord& r) {
     if (current == count)
         return false;
+    MessageRecord next;
+    if (ReadRecord(current + 1, next) != kRead)
+        return false;
     if (MarkRead(current) == kMarkedRead)
         --newCount;
     ++current;
-    ReadRecord(current, r);
+    r = next;
     return true;
 }
 
 bool MessageBase::PreviousRecord(MessageRecord& r) {
     if (current < 2)
         return false;
+    MessageRecord previous;
+    if (ReadRecord(current - 1, previous) != kRead)
+        return false;
     if (MarkRead(current) == kMarkedRead)
         --newCount;
     --current;
-    ReadRecord(current, r);
+    r = previous;
     return true;
 }
 
-int MessageBase::DeleteRecord(std::uint32_t index) {
-    if (count < 2 || index == 0 || index > count || offsets.size() != count + 1u) {
-        ShowSystemMessage(kReadErrorLength);
-        return kDeleteFailed;
-    }
-    File base;
-    if (!OpenBase(base, baseFileName)) {
-        ShowSystemMessage(kOpenWriteCreateFile);
-        return kDeleteFailed;
-    }
-    const std::int64_t size = base.Size();
-    const std::uint64_t end = size < 0 ? 0 : static_cast<std::uint64_t>(size);
+bool MessageBase::RecordRange(File& file, std::uint32_t index, Range& range, std::uint8_t& state) {
+    std::uint8_t header[5] = {};
+    std::size_t got = 0;
     const std::uint64_t start = offsets[index];
-    const std::uint64_t next = index < count ? offsets[index + 1] : end;
-    if (size < 0 || next > end || start >= next) {
-        ShowSystemMessage(kReadErrorLength);
+    const std::int64_t size = file.Size();
+    if (size < 0 || !file.ReadAt(start, header, sizeof header, got) || got != sizeof header)
+        return false;
+    const std::uint32_t length = Le32(header);
+    range = {start, start + length + 4};
+    state = header[4];
+    return length >= kMinRecordLength && length <= kMaxRecordLength && state <= 1 &&
+           range.to <= static_cast<std::uint64_t>(size);
+}
+
+int MessageBase::RemoveRanges(File& base, const std::vector<Range>& ranges) {
+    const std::int64_t size = base.Size();
+    if (size < 0)
         return kDeleteFailed;
-    }
-    const std::uint64_t removed = next - start;
+    const auto end = static_cast<std::uint64_t>(size);
+    // Nothing but the removed records at the end of the file: cutting it is enough.
+    if (ranges.size() == 1 && ranges[0].to == end)
+        return base.Truncate(ranges[0].from) && base.Sync() ? kDeleted : kDeleteFailed;
 
     std::vector<char> buffer;
     try {
         buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, end)) + 1);
     } catch (const std::bad_alloc&) {
-        ShowSystemMessage(kNotEnoughMemory);
         return kNoMemory;
     }
-
-    // The kept bytes go to a new file that replaces the base only once it is complete and on
-    // the disk, so a crash or a full disk never costs a message.
+    // The kept bytes go to a new file that replaces the base (the target of a link to it) only
+    // once it is complete and on the disk, so a crash or a full disk never costs a message.
+    const std::string target = File::WriteTarget(baseFileName);
     File replacement;
     std::string tempPath;
-    if (!replacement.CreateTemporaryBeside(baseFileName, tempPath)) {
+    if (!replacement.CreateTemporaryBeside(target, tempPath))
+        return kDeleteFailed;
+    std::uint64_t written = 0;
+    std::uint64_t kept = 0;
+    bool copied = true;
+    for (const Range& range : ranges) {
+        copied = copied && CopyRange(base, replacement, buffer, kept, range.from, written);
+        kept = range.to;
+    }
+    copied =
+        copied && CopyRange(base, replacement, buffer, kept, end, written) && replacement.Sync();
+    replacement.Close();
+    std::string error;
+    if (!copied || !File::Replace(tempPath, target, error)) {
+        File::Remove(tempPath);
+        return kDeleteFailed;
+    }
+    return kDeleted;
+}
+
+void MessageBase::ForgetRanges(const std::vector<Range>& ranges) {
+    // Offsets behind a removed range move down by its length; the ranges are sorted.
+    std::vector<std::uint32_t> kept{0};
+    kept.reserve(offsets.size());
+    std::size_t next = 0;
+    std::uint64_t shift = 0;
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        while (next < ranges.size() && ranges[next].from < offsets[i] &&
+               ranges[next].to <= offsets[i])
+            shift += ranges[next].to - ranges[next].from, ++next;
+        if (next < ranges.size() && ranges[next].from == offsets[i])
+            continue;
+        kept.push_back(static_cast<std::uint32_t>(offsets[i] - shift));
+    }
+    std::uint64_t removedBeforeEnd = 0;
+    for (const Range& range : ranges)
+        removedBeforeEnd += range.to <= m_dataEnd ? range.to - range.from : 0;
+    m_dataEnd -= removedBeforeEnd;
+    offsets.swap(kept);
+    count = static_cast<std::uint32_t>(offsets.size() - 1);
+}
+
+int MessageBase::DeleteRecord(std::uint32_t index) {
+    if (index == 0 || index > count || offsets.size() != count + 1u) {
+        ShowSystemMessage(kReadErrorLength);
+        return kDeleteFailed;
+    }
+    File base;
+    if (!base.OpenWaiting(baseFileName, kPatience)) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return kDeleteFailed;
     }
-    std::uint64_t written = 0;
-    const std::uint64_t tailEnd = index < count ? end : next;
-    bool copied = CopyRange(base, replacement, buffer, 0, start, written) &&
-                  CopyRange(base, replacement, buffer, next, tailEnd, written) &&
-                  replacement.Sync();
-    replacement.Close();
-    std::string error;
-    if (!copied || !File::Replace(tempPath, baseFileName, error)) {
-        File::Remove(tempPath);
-        ShowSystemMessage(kOpenWriteCreateFile);
+    Range range{};
+    std::uint8_t state = 0;
+    if (!RecordRange(base, index, range, state) ||
+        (index < count && range.to > offsets[index + 1])) {
+        ShowSystemMessage(kReadErrorLength);
         return kDeleteFailed;
+    }
+    const int result = RemoveRanges(base, {range});
+    if (result != kDeleted) {
+        ShowSystemMessage(result == kNoMemory ? kNotEnoughMemory : kOpenWriteCreateFile);
+        return result;
     }
     base.Close();
 
-    if (index == count)
+    const std::uint32_t before = count;
+    ForgetRanges({range});
+    newCount -= state == 0 ? 1 : 0;
+    if (current > index || (current == index && index == before))
         --current;
-    --count;
-    offsets.erase(offsets.begin() + index);
-    for (std::size_t i = index; i < offsets.size(); ++i)
-        offsets[i] -= static_cast<std::uint32_t>(removed);
     return kDeleted;
 }
 
 void MessageBase::ClearBase() {
-    offsets.assign(1, 0);
     File file;
-    if (!OpenBase(file, baseFileName) || !file.Truncate(0))
-        ShowSystemMessage(kCreateEmptyFile);
+    bool cleared = file.OpenWaiting(baseFileName, kPatience);
+    std::vector<Range> ranges;
+    for (std::uint32_t i = 1; cleared && i <= count && i < offsets.size(); ++i) {
+        Range range{};
+        std::uint8_t state = 0;
+        cleared = RecordRange(file, i, range, state);
+        ranges.push_back(range);
+    }
+    cleared = cleared && (ranges.empty() || RemoveRanges(file, ranges) == kDeleted);
     file.Close();
+    if (!cleared) {
+        ShowSystemMessage(kCreateEmptyFile);
+        return;
+    }
+    ForgetRanges(ranges);
     count = 0;
     newCount = 0;
     current = 0;
@@ -256,17 +389,23 @@ void MessageBase::ClearBase() {
 
 void MessageBase::WriteHistory(const MessageRecord& r) {
     File file;
-    if (!file.Open(historyFileName, FileMode::ReadWriteExclusive)) {
-        ShowSystemMessage(kOpenWriteCreateFile);
-        return;
-    }
-    const std::string entry = FormatHistoryEntry(
-        r.from, r.to, HistoryTimeText(m_clock.Now(), LoadString(kHistoryTimeSeparator)), r.text);
-    const std::int64_t end = file.Size();
-    if (end < 0 || !file.WriteAt(static_cast<std::uint64_t>(end), entry.data(), entry.size())) {
+    bool written = file.OpenWaiting(historyFileName, kPatience);
+    if (written) {
+        const std::string entry = FormatHistoryEntry(
+            r.from, r.to, HistoryTimeText(m_clock.Now(), LoadString(kHistoryTimeSeparator)),
+            r.text);
+        const std::int64_t end = file.Size();
+        written = end >= 0 &&
+                  file.WriteAt(static_cast<std::uint64_t>(end), entry.data(), entry.size()) &&
+                  file.Sync();
         // A half entry would run into the next one; the entry is abandoned whole.
-        if (end >= 0)
+        if (!written && end >= 0)
             file.Truncate(static_cast<std::uint64_t>(end));
+    }
+    if (written) {
+        m_historyFailing = false;
+    } else if (!m_historyFailing) {
+        m_historyFailing = true;
         ShowSystemMessage(kOpenWriteCreateFile);
     }
 }

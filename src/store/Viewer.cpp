@@ -48,7 +48,41 @@ std::string FirstCharacters(const std::string& text, std::size_t characters) {
 
 Viewer::Viewer(MessageBase& base, const platform::CodePage& codePage, MainView& view,
                platform::Shell& shell)
-    : m_base(base), m_codePage(codePage), m_view(view), m_shell(shell) {}
+    : m_base(base), m_codePage(codePage), m_view(view), m_shell(shell) {
+    // The message on display gets its position once the base could take it.
+    m_base.onStored = [this](std::uint64_t ticket, std::uint32_t index) {
+        if (ticket == m_unsaved) {
+            m_unsaved = 0;
+            m_base.current = index;
+        }
+    };
+}
+
+void Viewer::ShowStored(const MessageRecord& record, std::uint32_t index, std::uint64_t ticket) {
+    m_base.current = index;
+    m_unsaved = index == 0 ? ticket : 0;
+    shown = record;
+    ParseAndShow(shown);
+}
+
+void Viewer::ShowNothing() {
+    m_base.current = 0;
+    // A composer text and a recipient being typed survive the emptied viewer.
+    TakeTexts();
+    m_view.SetControlText(kFromToLabel, "");
+    m_view.SetControlText(kTimeLabel, "");
+    texts.viewer.clear();
+    UpdateCounters();
+}
+
+bool Viewer::ShowStoredAt(std::uint32_t index) {
+    MessageRecord record;
+    if (m_base.ReadRecord(index, record) != MessageBase::kRead)
+        return false;
+    ShowStored(record, index, 0);
+    UpdateCounters();
+    return true;
+}
 
 void Viewer::ParseAndShow(MessageRecord& record) {
     const BusyScope scope(busy);
@@ -62,7 +96,7 @@ void Viewer::ParseAndShow(MessageRecord& record) {
 
 void Viewer::UpdateCounters() {
     m_view.SetControlText(kCountersLabel, CountersText(m_base.count, m_base.newCount));
-    m_view.SetControlText(kPositionLabel, PositionText(m_base.current));
+    m_view.SetControlText(kPositionLabel, PositionText(m_base.current, m_unsaved != 0));
     m_view.SetTitle(WindowTitle(m_base.newCount));
     if (onCountersChanged)
         onCountersChanged();
@@ -71,7 +105,8 @@ void Viewer::UpdateCounters() {
 
 bool Viewer::ShowNext() {
     const BusyScope scope(busy);
-    if (!m_base.NextRecord(shown))
+    // A message that waits to be written is newer than every stored one.
+    if (m_unsaved != 0 || !m_base.NextRecord(shown))
         return false;
     ParseAndShow(shown);
     UpdateCounters();
@@ -80,6 +115,8 @@ bool Viewer::ShowNext() {
 
 bool Viewer::ShowPrevious() {
     const BusyScope scope(busy);
+    if (m_unsaved != 0)
+        return m_base.count > 0 && ShowStoredAt(m_base.count);
     if (!m_base.PreviousRecord(shown))
         return false;
     ParseAndShow(shown);
@@ -88,17 +125,21 @@ bool Viewer::ShowPrevious() {
 }
 
 void Viewer::DeleteShown() {
-    if (m_base.count == 0)
-        return;
     const BusyScope scope(busy);
+    if (m_unsaved != 0) {
+        // The message on display was never written: deleting it means it never will be.
+        m_base.DropPending(m_unsaved);
+        m_unsaved = 0;
+        if (m_base.count == 0 || !ShowStoredAt(m_base.count))
+            ShowNothing();
+        return;
+    }
+    if (m_base.count == 0 || m_base.current == 0)
+        return;
     if (m_base.count == 1) {
         m_base.ClearBase();
-        // A composer text and a recipient being typed survive the emptied viewer.
-        TakeTexts();
-        m_view.SetControlText(kFromToLabel, "");
-        m_view.SetControlText(kTimeLabel, "");
-        texts.viewer.clear();
-        UpdateCounters();
+        if (m_base.count == 0)
+            ShowNothing();
         return;
     }
     if (m_base.MarkRead(m_base.current) == MessageBase::kMarkedRead)

@@ -57,6 +57,13 @@ public:
     /// Decodes `record` and puts it on display: read mark, From/To, time and the viewer text
     /// (which reaches its control with the next UpdateCounters).
     void ParseAndShow(MessageRecord& record);
+    /// Puts a message that was just stored (or that waits to be, with `index` 0 and its
+    /// `ticket`) on display; one that waits has no position until it is written.
+    void ShowStored(const MessageRecord& record, std::uint32_t index, std::uint64_t ticket);
+    /// True when no message is on display.
+    bool NothingShown() const { return m_base.current == 0 && m_unsaved == 0; }
+    /// True when the message on display still waits to be written to the base.
+    bool ShowsUnsaved() const { return m_unsaved != 0; }
     /// Counters, position, title, then the attention icons, then the texts into the controls.
     void UpdateCounters();
     /// Shows the newer neighbour (marking the one left read); false when there is none.
@@ -86,7 +93,14 @@ public:
     void PutTexts() { m_view.PutTexts(texts); }
 
 private:
+    /// Shows the record at `index` (read from the base) in place of an unsaved message.
+    bool ShowStoredAt(std::uint32_t index);
+    /// Empties the display (the base holds nothing to show).
+    void ShowNothing();
+
     MessageBase& m_base;
+    /// The ticket of the message on display while it waits to be written, else 0.
+    std::uint64_t m_unsaved = 0;
     const platform::CodePage& m_codePage;
     MainView& m_view;
     platform::Shell& m_shell;

@@ -17,8 +17,8 @@ std::string CountersText(std::uint32_t count, std::int32_t newCount) {
     return std::to_string(count) + "/" + std::to_string(newCount);
 }
 
-std::string PositionText(std::uint32_t current) {
-    return std::to_string(current);
+std::string PositionText(std::uint32_t current, bool unsaved) {
+    return unsaved ? "-" : std::to_string(current);
 }
 
 std::string WindowTitle(std::int32_t newCount) {

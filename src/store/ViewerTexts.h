@@ -19,8 +19,9 @@ struct ShownFields {
 ShownFields ShownFieldsOf(const MessageRecord& decoded);
 /// "count/newCount", as the counter label shows it.
 std::string CountersText(std::uint32_t count, std::int32_t newCount);
-/// The position label: the 1-based number of the shown record, 0 for none.
-std::string PositionText(std::uint32_t current);
+/// The position label: the 1-based number of the shown record, 0 for none, or "-" for a
+/// message on display that still waits to be written to the base.
+std::string PositionText(std::uint32_t current, bool unsaved = false);
 /// "Kestrola NET - n New", or "Kestrola NET" when nothing is new.
 std::string WindowTitle(std::int32_t newCount);
 /// The tray tip: "Kestrola NET All:count  New:newCount".

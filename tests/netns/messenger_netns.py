@@ -231,6 +231,39 @@ def scenario_burst():
               "every message is logged, shown or not")
 
 
+def scenario_reader():
+    """While `kestrola-cli base list` waits on a slow pager, messages from another host still
+    reach the base, all of them, in order."""
+    with Lab() as lab:
+        a = lab.host("a", 1, "PC1")
+        b = lab.host("b", 2, "PC2")
+        files = prepare_store(lab, a, PROGRAM)
+        # Far more listing than a pipe holds, so that the lister blocks on its output.
+        body = b"PC3\0PC1\0" + b"x" * 500 + b"\0"
+        record = (len(body) + 24).to_bytes(4, "little") + b"\1" + body + b"09:05:07 , 06/12/2005\0\0"
+        with open(files["base"], "wb") as f:
+            f.write(record * 300)
+        proc = a.start([PROGRAM, "-i"], "program", env=files["env"])
+        files["proc"] = proc
+        pings = 0
+        while not sounds(files):
+            check(pings < 20 and proc.poll() is None, "the program never took a message")
+            send(b, "PC1", "ping")
+            pings += 1
+            time.sleep(0.5)
+        time.sleep(1)  # pings still under way
+        heard = len(sounds(files))
+        pager = subprocess.Popen(f"{CLI} base list {files['base']} | (sleep 3; cat >/dev/null)",
+                                 shell=True)
+        time.sleep(0.3)
+        send(b, "--repeat", "10", "PC1", "while reading")
+        check(pager.wait(timeout=30) == 0, "the listing failed")
+        found = wait_records(files, heard + 10)
+        stop_program(files)
+        texts = [r["text"] for r in found[300 + heard:]]
+        check(texts == [f"while reading {i}" for i in range(1, 11)], f"stored: {texts}")
+
+
 def browse(lab, host, stored):
     """Steps the window through a base from its first message to its last; the lines it shows."""
     files = prepare_store(lab, host, DRIVER, SendRecervieSettings__BaseFileName=stored["base"])
@@ -298,4 +331,5 @@ if __name__ == "__main__":
         "edges": run(scenario_edges),
         "burst": run(scenario_burst),
         "window": run(scenario_window),
+        "reader": run(scenario_reader),
     })

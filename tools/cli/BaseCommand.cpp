@@ -21,26 +21,41 @@ namespace {
 using core::BaseScan;
 using core::MessageRecord;
 
-struct OpenedBase {
-    platform::File file;
+// A base read whole while it was held, then let go of before anything is printed: a reader
+// that waits on a pager must not keep the program from storing its messages.
+struct LoadedBase {
+    std::string bytes;
     std::vector<std::uint32_t> offsets;
     BaseScan scan;
     bool whole = false;
 };
 
-bool OpenBase(const std::string& path, OpenedBase& base) {
-    if (!base.file.Open(path, platform::FileMode::ReadShared)) {
+bool LoadBase(const std::string& path, LoadedBase& base) {
+    platform::File file;
+    std::string error;
+    if (!file.Open(path, platform::FileMode::ReadShared)) {
         std::fprintf(stderr, "kestrola-cli: cannot open %s: %s\n", path.c_str(),
-                     base.file.Error().c_str());
+                     file.Error().c_str());
         return false;
     }
-    base.whole = core::ScanBase(base.file, base.offsets, base.scan);
+    if (!core::ReadSnapshot(file, base.bytes, error)) {
+        std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    file.Close();
+    core::MemoryBytes bytes(base.bytes);
+    base.whole = core::ScanBase(bytes, base.offsets, base.scan);
     if (!base.whole && !base.scan.damaged) {
         std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(),
                      base.scan.reason.c_str());
         return false;
     }
     return true;
+}
+
+bool ReadAt(LoadedBase& base, std::size_t index, MessageRecord& r, std::string& reason) {
+    core::MemoryBytes bytes(base.bytes);
+    return core::ReadRecordAt(bytes, base.offsets[index], r, reason) == core::RecordRead::Ok;
 }
 
 void ReportDamage(const std::string& path, const BaseScan& scan) {
@@ -70,8 +85,8 @@ std::string WithLineFeeds(std::string text) {
 }
 
 int Stats(const std::string& path) {
-    OpenedBase base;
-    if (!OpenBase(path, base))
+    LoadedBase base;
+    if (!LoadBase(path, base))
         return 1;
     const auto& offsets = base.offsets;
     std::printf("file: %s\n", path.c_str());
@@ -84,7 +99,7 @@ int Stats(const std::string& path) {
             break;
         MessageRecord r;
         std::string reason;
-        if (core::ReadRecordAt(base.file, offsets[index], r, reason) == core::RecordRead::Ok)
+        if (ReadAt(base, index, r, reason))
             std::printf("%s: %s\n", label, StampText(r).c_str());
     }
     if (!base.whole) {
@@ -95,8 +110,8 @@ int Stats(const std::string& path) {
 }
 
 int List(const std::string& path, const std::string& format) {
-    OpenedBase base;
-    if (!OpenBase(path, base))
+    LoadedBase base;
+    if (!LoadBase(path, base))
         return 1;
     const auto codePage = platform::CreateCodePage();
     const bool json = format == "json";
@@ -107,7 +122,7 @@ int List(const std::string& path, const std::string& format) {
         MessageRecord r;
         std::string reason;
         const std::uint64_t offset = base.offsets[i];
-        if (core::ReadRecordAt(base.file, offset, r, reason) != core::RecordRead::Ok) {
+        if (!ReadAt(base, i, r, reason)) {
             std::fprintf(stderr, "%s: record %zu at offset %llu unreadable: %s\n", path.c_str(),
                          i + 1, static_cast<unsigned long long>(offset), reason.c_str());
             status = 1;
@@ -143,9 +158,14 @@ int List(const std::string& path, const std::string& format) {
 }
 
 int Check(const std::string& path) {
-    OpenedBase base;
-    if (!OpenBase(path, base))
+    LoadedBase base;
+    if (!LoadBase(path, base))
         return 1;
+    // Not damage: what a short tail or an unfinished append left; the next record replaces it.
+    if (base.scan.tailLength != 0)
+        std::printf("ignored tail: %llu bytes at offset %llu\n",
+                    static_cast<unsigned long long>(base.scan.tailLength),
+                    static_cast<unsigned long long>(base.scan.dataEnd));
     if (!base.whole) {
         ReportDamage(path, base.scan);
         std::printf("damaged: %zu records index before offset %llu\n", base.offsets.size(),

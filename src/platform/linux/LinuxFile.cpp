@@ -3,14 +3,20 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrola::platform {
 
 namespace {
+
+// How often an exclusive open follows a file that another process keeps replacing.
+constexpr int kReplacedTries = 100;
 
 int Fd(std::intptr_t handle) {
     return static_cast<int>(handle);
@@ -21,13 +27,33 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
 
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The prefix of the temporaries made for `path`: ".name." followed by six characters.
+std::string TemporaryPrefix(const std::string& path) {
+    return "." + NameOf(path) + ".";
+}
+
+bool SyncFolder(const std::string& path) {
+    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
 } // namespace
 
 File::~File() {
     Close();
 }
 
-File::File(File&& other) noexcept : m_handle(other.m_handle), m_error(std::move(other.m_error)) {
+File::File(File&& other) noexcept
+    : m_handle(other.m_handle), m_error(std::move(other.m_error)), m_lastError(other.m_lastError) {
     other.m_handle = -1;
 }
 
@@ -36,24 +62,46 @@ File& File::operator=(File&& other) noexcept {
         Close();
         m_handle = other.m_handle;
         m_error = std::move(other.m_error);
+        m_lastError = other.m_lastError;
         other.m_handle = -1;
     }
     return *this;
 }
 
-void File::Fail(const char* what) {
+void File::Fail(const char* what, FileError error) {
     m_error = std::string(what) + ": " + std::strerror(errno);
+    m_lastError = error;
 }
 
-bool File::Open(const std::string& path, FileMode mode) {
-    Close();
+bool File::OpenOnce(const std::string& path, FileMode mode, bool& replaced) {
+    replaced = false;
     const bool write = mode == FileMode::ReadWriteExclusive;
-    const int fd =
-        ::open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0666);
+    if (write) {
+        // A link planted by another user must not redirect what we write.
+        struct stat link {};
+        if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+            link.st_uid != ::geteuid()) {
+            errno = EPERM;
+            Fail("open (symbolic link owned by another user)");
+            return false;
+        }
+    }
+    // Non-blocking only for the open itself: a FIFO named as a base must not hang us.
+    const int flags = (write ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
+    const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0) {
         Fail("open");
         return false;
     }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        if (S_ISREG(opened.st_mode) == 0)
+            errno = EINVAL;
+        Fail("open (not a regular file)");
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Advisory locks stand in for the platform's share modes: a writer is alone with the file;
     // readers wait for a writer to finish.
     const int lock = write ? LOCK_EX | LOCK_NB : LOCK_SH;
@@ -62,28 +110,64 @@ bool File::Open(const std::string& path, FileMode mode) {
         rc = ::flock(fd, lock);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        Fail("lock");
+        Fail("lock", errno == EWOULDBLOCK ? FileError::Busy : FileError::Failed);
         ::close(fd);
         return false;
     }
+    if (write) {
+        // The lock was taken after the open: a writer that replaced the file meanwhile left us
+        // holding the old one, and what we wrote there would be lost.
+        struct stat now {};
+        if (::stat(path.c_str(), &now) != 0 || now.st_dev != opened.st_dev ||
+            now.st_ino != opened.st_ino) {
+            ::close(fd);
+            replaced = true;
+            return false;
+        }
+    }
     m_handle = fd;
+    m_lastError = FileError::None;
+    return true;
+}
+
+bool File::Open(const std::string& path, FileMode mode) {
+    Close();
+    for (int tries = 0; tries < kReplacedTries; ++tries) {
+        bool replaced = false;
+        if (OpenOnce(path, mode, replaced))
+            return true;
+        if (!replaced)
+            return false;
+    }
+    errno = EBUSY;
+    Fail("open (the file keeps being replaced)", FileError::Busy);
+    return false;
+}
+
+bool File::OpenWaiting(const std::string& path, std::chrono::milliseconds patience) {
+    constexpr auto kPause = std::chrono::milliseconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!Open(path, FileMode::ReadWriteExclusive)) {
+        if (m_lastError != FileError::Busy || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPause);
+    }
     return true;
 }
 
 bool File::CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
     Close();
-    std::string pattern = FolderOf(path);
-    const auto slash = path.rfind('/');
-    pattern += "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".XXXXXX";
+    std::string pattern = FolderOf(path) + TemporaryPrefix(path) + "XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         Fail("create temporary file");
         return false;
     }
+    // Held for its whole life, so that RemoveStaleTemporaries can tell it from a leftover.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     struct stat original {};
     if (::stat(path.c_str(), &original) == 0)
         ::fchmod(fd, original.st_mode & 07777);
-    ::flock(fd, LOCK_EX | LOCK_NB);
     m_handle = fd;
     tempPath = pattern;
     return true;
@@ -152,7 +236,7 @@ bool File::Truncate(std::uint64_t length) {
 }
 
 bool File::Sync() {
-    if (::fsync(Fd(m_handle)) != 0) {
+    if (::fdatasync(Fd(m_handle)) != 0) {
         Fail("sync");
         return false;
     }
@@ -164,11 +248,61 @@ bool File::Replace(const std::string& from, const std::string& to, std::string& 
         error = std::string("rename: ") + std::strerror(errno);
         return false;
     }
+    // The new name is durable only once the folder is on the disk too.
+    if (!SyncFolder(to)) {
+        error = std::string("sync folder: ") + std::strerror(errno);
+        return false;
+    }
     return true;
 }
 
 void File::Remove(const std::string& path) {
     ::unlink(path.c_str());
+}
+
+std::string File::WriteTarget(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error))
+        return path;
+    const auto resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+bool File::MakePrivateFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::is_directory(folder, error))
+        return true;
+    const fs::path parent = fs::path(folder).parent_path();
+    if (!parent.empty() && parent != fs::path(folder) && !MakePrivateFolder(parent.string()))
+        return false;
+    return ::mkdir(folder.c_str(), 0700) == 0 || fs::is_directory(folder, error);
+}
+
+int File::RemoveStaleTemporaries(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    const std::string prefix = TemporaryPrefix(path);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string stale = folder + name;
+        const int fd = ::open(stale.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        // A replacement being written is held locked by its writer.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(stale.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 } // namespace kestrola::platform

@@ -1,9 +1,11 @@
+#include "platform/File.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxInstanceMarker.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -58,17 +60,26 @@ public:
 
     std::string DataFolder() const override { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
 
-    bool IsWritableFolder(const std::string& folder) const override {
+    bool IsPrivateFolder(const std::string& folder) const override {
+        // Messages land in the working folder: only a folder that is ours alone will do, never
+        // one shared with a group or a system folder (writable to root).
+        static constexpr std::string_view kSystemFolders[] = {"/bin", "/boot", "/etc", "/lib",
+                                                              "/opt", "/sbin", "/usr", "/var"};
+        std::error_code error;
+        const std::string real = std::filesystem::weakly_canonical(folder, error).string();
+        if (error || real == "/")
+            return false;
+        for (const std::string_view system : kSystemFolders) {
+            if (real.rfind(system, 0) == 0 &&
+                (real.size() == system.size() || real[system.size()] == '/'))
+                return false;
+        }
         struct stat st {};
-        return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-               ::access(folder.c_str(), W_OK | X_OK) == 0;
+        return ::stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+               (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && ::access(real.c_str(), W_OK | X_OK) == 0;
     }
 
-    bool MakeFolder(const std::string& folder) override {
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        return std::filesystem::is_directory(folder, error);
-    }
+    bool MakeFolder(const std::string& folder) override { return File::MakePrivateFolder(folder); }
 
     bool SetWorkingFolder(const std::string& folder) override {
         return ::chdir(folder.c_str()) == 0;

@@ -17,7 +17,7 @@ public:
     std::string ExecutablePath() const override { return executablePath; }
     std::string ConfigFolder() const override { return configFolder; }
     std::string DataFolder() const override { return dataFolder; }
-    bool IsWritableFolder(const std::string& folder) const override {
+    bool IsPrivateFolder(const std::string& folder) const override {
         return writableFolders.count(folder) != 0;
     }
     bool MakeFolder(const std::string& folder) override {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace kestrola::core {
 namespace {
@@ -98,6 +99,33 @@ TEST_F(BaseCommandTest, StatsAndCheck) {
     const CliRun check = Cli("base check " + path());
     EXPECT_EQ(check.status, 0);
     EXPECT_EQ(check.output, "ok: 2 records, 1 new\n");
+
+    const std::string tailed = m_dir.File("tailed.msg");
+    testing::WriteFileBytes(tailed, m_bytes + "zz");
+    const CliRun tail = Cli("base check " + tailed);
+    EXPECT_EQ(tail.status, 0) << "a short tail is no damage";
+    EXPECT_EQ(tail.output, "ignored tail: 2 bytes at offset " + std::to_string(m_bytes.size()) +
+                               "\nok: 2 records, 1 new\n");
+}
+
+TEST_F(BaseCommandTest, AReaderWaitingOnItsOutputDoesNotHoldTheBase) {
+    MessageBase base(path(), m_dir.File("log.txt"), m_clock);
+    ASSERT_TRUE(base.LoadIndex());
+    MessageRecord r;
+    r.SetBody(std::string("PC1\0PC2\0", 8) + std::string(900, 'x') + '\0');
+    for (int i = 0; i < 200; ++i) // far more output than a pipe holds
+        ASSERT_TRUE(base.AppendRecord(r));
+    m_bytes = testing::ReadFileBytes(path());
+    FILE* pager = popen((std::string(KESTROLA_CLI_PATH) + " base list " + path()).c_str(), "r");
+    ASSERT_NE(pager, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the pipe fills, nobody reads
+    EXPECT_TRUE(base.AppendRecord(r)) << "the program stores while the reader waits";
+    std::array<char, 4096> buffer{};
+    while (std::fread(buffer.data(), 1, buffer.size(), pager) > 0) {
+    }
+    EXPECT_EQ(pclose(pager), 0);
+    m_bytes = testing::ReadFileBytes(path());
+    EXPECT_TRUE(m_sink.Take().empty());
 }
 
 TEST_F(BaseCommandTest, CheckNamesTheDamagedOffset) {

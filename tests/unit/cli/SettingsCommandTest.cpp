@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -123,6 +124,24 @@ TEST_F(SettingsCommandTest, HandEditedStoreKeepsItsComments) {
     EXPECT_EQ(ReadFileBytes(iniStore()),
               "; mine\n[systemsettings]\nhotkey = 0 ; no hot key\nToolTips=0\n[Extra]\nx=1\n");
     EXPECT_EQ(Cli({"get", "--ini", "systemSETTINGS", "hotKEY"}).out, "0\n");
+}
+
+TEST_F(SettingsCommandTest, WritersAtOnceAllLand) {
+    const std::vector<std::string> keys = {"FlatButtons",  "ToolTips", "AlwaysOnTop", "ScrollLock",
+                                           "RunMinimized", "FastScan", "NoClose",     "HotKey"};
+    ASSERT_EQ(Cli({"set", "--ini", "SystemSettings", "BlinkTrayIcon", "0"}).status, 0);
+    // Companions at once, each writing its own key; none may lose another's value.
+    std::string command = "pids=; for key in";
+    for (const std::string& key : keys)
+        command += " " + key;
+    command += "; do XDG_CONFIG_HOME=" + ShellQuoted(m_config.path()) + " " +
+               std::string(KESTROLA_CLI_PATH) +
+               " settings set --ini SystemSettings $key 7 & pids=\"$pids $!\"; done; fails=0; " +
+               "for pid in $pids; do wait $pid || fails=$((fails+1)); done; exit $fails";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string stored = ReadFileBytes(iniStore());
+    for (const std::string& key : keys)
+        EXPECT_NE(stored.find(key + "=7"), std::string::npos) << stored;
 }
 
 TEST_F(SettingsCommandTest, ValuesShowAsTheProgramUsesThem) {

@@ -17,14 +17,6 @@ TEST(ReceiveRules, PersonalOnlyForTheLocalName) {
         EXPECT_FALSE(IsPersonal(*page, group, "PC1")) << group;
 }
 
-TEST(ReceiveRules, WhereTheViewerGoesOnArrival) {
-    EXPECT_EQ(PositionToShowOnArrival(1, 5, 2), 5u);
-    EXPECT_EQ(PositionToShowOnArrival(0, 1, 0), 1u) << "empty base: the first is shown";
-    EXPECT_EQ(PositionToShowOnArrival(0, 2, 1), 0u) << "otherwise the viewer stays";
-    EXPECT_EQ(PositionToShowOnArrival(2, 2, 1), 0u) << "only 1 switches it on";
-    EXPECT_EQ(PositionToShowOnArrival(0, 0, 0), 0u) << "a failed append shows nothing";
-}
-
 MessageRecord Datagram(const std::string& bytes) {
     MessageRecord r;
     r.SetBody(bytes);

@@ -157,20 +157,71 @@ TEST(Receive, ARepeatedDatagramIsFlaggedButStoredAndAnnouncedAgain) {
     EXPECT_FALSE(h.Tick().duplicate);
 }
 
-TEST(Receive, AFailedAppendIsReportedAndTheMessageStillAnnounced) {
+struct WaitCase {
+    int autoShow;
+    bool oldRecord;
+    // While the base cannot take them, then once it can: position, counters, viewer text.
+    std::string whileFull;
+    std::string afterwards;
+    std::string replyTo; // Reply answers the message on display, stored or not
+};
+
+class ReceiveIntoAFullBase : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(ReceiveIntoAFullBase, MessagesWaitInOrderAndAreShownWithoutAPosition) {
+    const WaitCase c = GetParam();
     MainWindowHarness h;
+    h.Set("EventsSettings", "AutoShowNewMSG", c.autoShow);
+    if (c.oldRecord)
+        WriteFileBytes(h.basePath, Stored(*h.codePage, "old"));
     h.Start();
-    h.Arrive(*h.pc2, "PC1", "lost from the base");
-    core::ReceiveOutcome outcome;
+    const auto state = [&h] {
+        return h.view.labels[core::kPositionLabel] + " " + h.view.labels[core::kCountersLabel] +
+               " " + h.view.viewer;
+    };
+    h.Arrive(*h.pc2, "PC1", "first");
+    h.Arrive(*h.pc3, "PC1", "second");
     {
-        const FileSizeLimit full(4);
-        outcome = h.Tick();
+        const FileSizeLimit full(c.oldRecord ? 60 : 4);
+        EXPECT_FALSE(h.Tick().stored);
+        EXPECT_FALSE(h.Tick().stored);
+        EXPECT_EQ(state(), c.whileFull);
+        h.window->OnCommand(core::kReplyButton);
+        EXPECT_EQ(h.view.recipient, c.replyTo);
     }
-    EXPECT_TRUE(outcome.received);
-    EXPECT_FALSE(outcome.stored);
-    EXPECT_EQ(h.reports.Take(), std::vector<int>{core::kOpenWriteCreateFile});
-    EXPECT_EQ(h.window->Base().count, 0u);
-    EXPECT_EQ(h.sound.played, std::vector<std::string>{"personal.wav"});
+    EXPECT_EQ(h.reports.Take(), std::vector<int>{core::kOpenWriteCreateFile}) << "told once";
+    EXPECT_FALSE(h.Tick().received);
+    EXPECT_EQ(state(), c.afterwards);
+    core::MessageBase reloaded(h.basePath, h.historyPath, h.clock);
+    ASSERT_TRUE(reloaded.LoadIndex());
+    core::MessageRecord r;
+    ASSERT_EQ(reloaded.ReadRecord(reloaded.count, r), core::MessageBase::kRead);
+    EXPECT_EQ(r.BodyBytes(), core::EncodeDatagram(*h.codePage, "PC3", "PC1", "second"));
+    EXPECT_TRUE(h.reports.Take().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ReceiveIntoAFullBase,
+                         ::testing::Values(WaitCase{0, false, "- 0/0 first", "1 2/2 first", "PC2"},
+                                           WaitCase{1, true, "- 1/0 second", "3 3/2 second", "PC3"},
+                                           WaitCase{0, true, "1 1/0 old", "1 3/2 old", "PC3"}));
+
+TEST(Receive, DeletingAMessageThatWaitsLeavesTheStoredOnes) {
+    MainWindowHarness h;
+    h.Set("EventsSettings", "AutoShowNewMSG", 1);
+    WriteFileBytes(h.basePath, Stored(*h.codePage, "old"));
+    h.Start();
+    h.Arrive(*h.pc2, "PC1", "never stored");
+    {
+        const FileSizeLimit full(60);
+        h.Tick();
+        ASSERT_EQ(h.view.viewer, "never stored");
+        h.window->OnCommand(core::kDeleteButton);
+    }
+    h.Tick();
+    EXPECT_EQ(h.view.viewer, "old");
+    EXPECT_EQ(h.view.labels[core::kPositionLabel], "1");
+    EXPECT_EQ(ReadFileBytes(h.basePath), Stored(*h.codePage, "old"));
+    EXPECT_EQ(h.window->Base().PendingCount(), 0u);
 }
 
 } // namespace

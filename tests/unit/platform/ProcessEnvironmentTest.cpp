@@ -68,13 +68,22 @@ TEST(LinuxProcessEnvironment, MakesFoldersAndChangesTheWorkingDirectory) {
     testing::TempDir dir;
     const auto process = CreateProcessEnvironment();
     const std::string nested = dir.File("a/b/c");
-    EXPECT_FALSE(process->IsWritableFolder(nested));
+    EXPECT_FALSE(process->IsPrivateFolder(nested));
     EXPECT_TRUE(process->MakeFolder(nested));
-    EXPECT_TRUE(process->IsWritableFolder(nested));
+    EXPECT_TRUE(process->IsPrivateFolder(nested));
+    EXPECT_EQ(std::filesystem::status(dir.File("a/b")).permissions(),
+              std::filesystem::perms::owner_all)
+        << "folders made for messages are the owner's alone";
     EXPECT_TRUE(process->MakeFolder(nested)) << "an existing folder is fine";
 
+    std::filesystem::permissions(nested, std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_FALSE(process->IsPrivateFolder(nested)) << "a folder others can write is shared";
+    for (const char* system : {"/usr/bin", "/usr/local/bin", "/bin", "/"})
+        EXPECT_FALSE(process->IsPrivateFolder(system)) << system;
+
     testing::WriteFileBytes(dir.File("file"), "x");
-    EXPECT_FALSE(process->IsWritableFolder(dir.File("file")));
+    EXPECT_FALSE(process->IsPrivateFolder(dir.File("file")));
     EXPECT_FALSE(process->MakeFolder(dir.File("file/sub")));
 
     const auto before = std::filesystem::current_path();

@@ -1,23 +1,28 @@
 #include "store/MessageBase.h"
 
+#include "FileSizeLimit.h"
 #include "RecordingReportSink.h"
 #include "TempDir.h"
 #include "platform/File.h"
 #include "platform/testing/FixedClock.h"
 #include "store/BaseFormat.h"
+#include "store/HistoryLog.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace kestrola::core {
 namespace {
 
 using platform::testing::FixedClock;
+using testing::FileSizeLimit;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
 
@@ -53,9 +58,6 @@ protected:
         r.SetBody(body);
         r.state = state;
         ASSERT_TRUE(base.AppendRecord(r));
-        ++base.count;
-        if (state == 0)
-            ++base.newCount;
     }
 
     testing::TempDir m_dir;
@@ -130,8 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
                    Le32(28) + std::string(1, '\0') + "abcd" + std::string(23, '\0'), true, 2},
         DamageCase{"LengthTooLarge", Le32(65537) + std::string(70000, '\0'), false, 1},
         DamageCase{"StateTwo", RawRecord(Body("B", "y"), 2), false, 1},
-        DamageCase{"BodyCutShort",
-                   RawRecord(Body("B", "y"), 0).substr(0, 12) + std::string(20, 'q'), false, 1}),
+        // What an append that never finished leaves: the end of the file cuts a record short.
+        DamageCase{"UnfinishedRecord", RawRecord(Body("B", "y"), 0).substr(0, 30), true, 1},
+        DamageCase{"DamageBeforeARecord", Le32(3) + "zz" + RawRecord(Body("B", "y"), 0), false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MessageBaseTest, FirstLengthTwentySevenGivesAnEmptyIndex) {
@@ -257,22 +260,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeleteRecordTable,
                          ::testing::Values(DeleteCase{1, 1, 1, {1, 2}}, DeleteCase{2, 2, 2, {0, 2}},
                                            DeleteCase{3, 3, 2, {0, 1}}));
 
-// Lets a test make every write beyond `bytes` fail, as a full disk does.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
-
 TEST_F(MessageBaseTest, FailedAppendLeavesNoHalfRecord) {
     MessageBase base = Loaded();
     Append(base, Body("PC1", "kept"));
@@ -352,6 +339,233 @@ TEST_F(MessageBaseTest, ReadRecordDistrustsAChangedFile) {
     EXPECT_EQ(base.ReadRecord(3, r), MessageBase::kReadFailed);
     EXPECT_EQ(base.ReadRecord(1, r), MessageBase::kRead);
     EXPECT_EQ(m_sink.Take(), (std::vector<int>{1299, 1299}));
+}
+
+TEST_F(MessageBaseTest, AFailedReadLeavesThePosition) {
+    MessageBase base = Loaded();
+    for (const char* text : {"one", "two", "three"})
+        Append(base, Body("PC1", text));
+    std::string bytes = ReadFileBytes(path());
+    bytes[base.offsets[2] + 4] = bytes[base.offsets[3] + 4] = 7; // records 2 and 3 damaged
+    WriteFileBytes(path(), bytes);
+    base.current = 2;
+    MessageRecord r;
+    r.SetBody("on display");
+    EXPECT_FALSE(base.NextRecord(r));
+    EXPECT_FALSE((base.current = 1, base.NextRecord(r))) << "record 2 now reads as damaged";
+    EXPECT_EQ(base.current, 1u);
+    EXPECT_EQ(r.BodyBytes(), "on display");
+    EXPECT_EQ(base.newCount, 3) << "nothing was left, nothing marked";
+    EXPECT_EQ(m_sink.Take(), (std::vector<int>{1299, 1299}));
+}
+
+struct TailCase {
+    const char* name;
+    std::string tail; // behind one good record, ignored by indexing
+};
+
+class AppendBehindATail : public MessageBaseTest, public ::testing::WithParamInterface<TailCase> {};
+
+TEST_P(AppendBehindATail, GoesRightBehindTheLastWholeRecord) {
+    const std::string good = RawRecord(Body("A", "x"), 1);
+    WriteFileBytes(path(), good + GetParam().tail);
+    MessageBase base = Loaded();
+    Append(base, Body("PC1", "new"));
+    MessageRecord appended;
+    ASSERT_EQ(base.ReadRecord(2, appended), MessageBase::kRead);
+    EXPECT_EQ(ReadFileBytes(path()), good + EncodeRecord(appended)) << "the tail is cut off";
+    MessageBase reloaded = Loaded();
+    EXPECT_EQ(reloaded.count, 2u);
+    EXPECT_EQ(reloaded.offsets, base.offsets);
+    EXPECT_TRUE(m_sink.ids.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AppendBehindATail,
+    ::testing::Values(TailCase{"ThreeBytes", "zzz"},
+                      TailCase{"TenBytesOfARecord", RawRecord(Body("B", "y"), 0).substr(0, 10)},
+                      TailCase{"UnfinishedRecord", RawRecord(Body("B", "yyyy"), 0).substr(0, 33)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MessageBaseTest, RecordsAnIndexMissedAreIndexedBeforeTheNextAppend) {
+    const std::string old = RawRecord(Body("A", "1"), 0) + RawRecord(Body("A", "2"), 1);
+    WriteFileBytes(path(), old);
+    MessageBase base = Open();
+    {
+        platform::File holder; // a start while another program held the base
+        ASSERT_TRUE(holder.Open(path(), platform::FileMode::ReadWriteExclusive));
+        EXPECT_FALSE(base.LoadIndex());
+    }
+    Append(base, Body("PC1", "3"));
+    EXPECT_EQ(base.count, 3u);
+    EXPECT_EQ(base.newCount, 2);
+    base.current = 3;
+    base.ClearBase(); // what the viewer does with one record indexed
+    EXPECT_EQ(base.count, 0u);
+    EXPECT_EQ(ReadFileBytes(path()), "") << "all three were indexed, all three deleted";
+}
+
+struct KeepCase {
+    const char* name;
+    bool append;           // a record stored behind everything before the delete
+    std::uint32_t deleted; // 0: ClearBase
+    std::vector<int> kept; // the parts left, in order
+};
+
+class DeleteKeepsUnlistedBytes : public MessageBaseTest,
+                                 public ::testing::WithParamInterface<KeepCase> {};
+
+TEST_P(DeleteKeepsUnlistedBytes, OnlyTheDeletedRecordGoes) {
+    // A record, damage that stops indexing, a record the index cannot see, and one appended.
+    std::vector<std::string> parts = {RawRecord(Body("A", "1"), 1), Le32(7) + "damage",
+                                      RawRecord(Body("A", "hidden"), 1)};
+    WriteFileBytes(path(), parts[0] + parts[1] + parts[2]);
+    MessageBase base = Loaded(false);
+    if (GetParam().append) {
+        Append(base, Body("PC1", "n"));
+        parts.push_back(
+            ReadFileBytes(path()).substr(parts[0].size() + parts[1].size() + parts[2].size()));
+    }
+    if (GetParam().deleted == 0)
+        base.ClearBase();
+    else
+        EXPECT_EQ(base.DeleteRecord(GetParam().deleted), MessageBase::kDeleted);
+    std::string expected;
+    for (const int part : GetParam().kept)
+        expected += parts[part];
+    EXPECT_EQ(ReadFileBytes(path()), expected);
+    EXPECT_EQ(m_sink.Take(), std::vector<int>{1299}) << "only the load's report";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeleteKeepsUnlistedBytes,
+                         ::testing::Values(KeepCase{"ClearBase", false, 0, {1, 2}},
+                                           KeepCase{"Newest", true, 2, {0, 1, 2}},
+                                           KeepCase{"Oldest", true, 1, {1, 2, 3}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MessageBaseTest, RecordsTheFileCannotTakeWaitInOrder) {
+    MessageBase base = Loaded();
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> stored;
+    base.onStored = [&stored](std::uint64_t t, std::uint32_t i) { stored.emplace_back(t, i); };
+    std::uint64_t tickets[3] = {};
+    MessageRecord r;
+    {
+        platform::File holder;
+        ASSERT_TRUE(holder.Open(path(), platform::FileMode::ReadWriteExclusive));
+        for (int i = 0; i < 2; ++i) {
+            r.SetBody(Body("PC1", std::to_string(i)));
+            EXPECT_EQ(base.Store(r, tickets[i]), 0u);
+            EXPECT_EQ(base.StorePending(), static_cast<std::size_t>(i + 1));
+        }
+        EXPECT_EQ(m_sink.Take(), std::vector<int>{1297}) << "once for the whole run of failures";
+        EXPECT_EQ(base.count, 0u);
+    }
+    r.SetBody(Body("PC1", "2"));
+    EXPECT_EQ(base.Store(r, tickets[2]), 3u) << "behind the two that waited";
+    EXPECT_EQ(stored, (decltype(stored){{tickets[0], 1}, {tickets[1], 2}, {tickets[2], 3}}));
+    MessageBase reloaded = Loaded();
+    for (std::uint32_t i = 1; i <= 3; ++i) {
+        ASSERT_EQ(reloaded.ReadRecord(i, r), MessageBase::kRead);
+        EXPECT_EQ(r.BodyBytes(), Body("PC1", std::to_string(i - 1)));
+    }
+    EXPECT_EQ(reloaded.newCount, 3);
+    EXPECT_TRUE(m_sink.ids.empty());
+}
+
+TEST_F(MessageBaseTest, FilesAreTheOwnersAndLinksAreFollowedOnlyWhenOurs) {
+    MessageBase base = Loaded();
+    Append(base, Body("PC1", "one"));
+    base.WriteHistory(MessageRecord{});
+    for (const std::string& file : {path(), m_dir.File("Murmeli.txt")}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
+
+    // A base kept as a link stays one: a delete writes through to the target.
+    std::filesystem::rename(path(), m_dir.File("target.msg"));
+    std::filesystem::create_symlink(m_dir.File("target.msg"), path());
+    Append(base, Body("PC1", "two"));
+    ASSERT_EQ(base.DeleteRecord(1), MessageBase::kDeleted);
+    EXPECT_TRUE(std::filesystem::is_symlink(path()));
+    EXPECT_EQ(Loaded().count, 1u);
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a link owned by another user needs root to make";
+    ASSERT_EQ(::lchown(path().c_str(), 65534, 65534), 0);
+    const std::string target = ReadFileBytes(m_dir.File("target.msg"));
+    MessageRecord r;
+    r.SetBody(Body("PC1", "redirected"));
+    EXPECT_FALSE(base.AppendRecord(r));
+    EXPECT_EQ(ReadFileBytes(m_dir.File("target.msg")), target);
+    EXPECT_EQ(m_sink.Take(), std::vector<int>{1297});
+}
+
+TEST_F(MessageBaseTest, StartingRemovesReplacementsNobodyHolds) {
+    WriteFileBytes(m_dir.File(".Murmeli.msg.a1b2c3"), "left by a crash");
+    WriteFileBytes(m_dir.File(".Murmeli.msg.keep"), "not our pattern");
+    platform::File live;
+    std::string livePath;
+    ASSERT_TRUE(live.CreateTemporaryBeside(path(), livePath));
+    Loaded();
+    EXPECT_FALSE(testing::FileExists(m_dir.File(".Murmeli.msg.a1b2c3")));
+    EXPECT_TRUE(testing::FileExists(m_dir.File(".Murmeli.msg.keep")));
+    EXPECT_TRUE(testing::FileExists(livePath)) << "a replacement being written is held";
+}
+
+TEST_F(MessageBaseTest, AHugeFileIsDamageNotACrash) {
+    {
+        platform::File file;
+        ASSERT_TRUE(file.Open(path(), platform::FileMode::ReadWriteExclusive));
+        ASSERT_TRUE(file.Truncate(std::uint64_t{1} << 40)); // sparse: one TiB of zeros
+    }
+    EXPECT_EQ(Loaded(false).count, 0u);
+    EXPECT_EQ(m_sink.Take(), std::vector<int>{1299});
+}
+
+TEST_F(MessageBaseTest, AFullDiskKeepsWhatWasStoredAndTakesTheRestOnceThereIsRoom) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const std::string disk = m_dir.File("disk");
+    std::filesystem::create_directory(disk);
+    ASSERT_EQ(std::system(("mount -t tmpfs -o size=64k tmpfs " + disk).c_str()), 0);
+    struct Unmount {
+        std::string at;
+        ~Unmount() { std::system(("umount " + at).c_str()); }
+    } unmount{disk};
+    WriteFileBytes(disk + "/filler", std::string(40 * 1024, 'f'));
+    MessageBase base(disk + "/Murmeli.msg", disk + "/Murmeli.txt", m_clock);
+    ASSERT_TRUE(base.LoadIndex());
+    MessageRecord r;
+    int sent = 0;
+    for (; sent < 200 && base.PendingCount() < 5; ++sent) {
+        r.SetBody(Body("PC2", std::to_string(sent) + std::string(300, '.')));
+        std::uint64_t ticket = 0;
+        base.Store(r, ticket);
+        base.WriteHistory(r);
+    }
+    ASSERT_EQ(base.PendingCount(), 5u) << "the disk never filled";
+    const std::vector<int> told = m_sink.Take(); // once for the base, maybe once for the log
+    EXPECT_TRUE(told == std::vector<int>{1297} || told == (std::vector<int>{1297, 1297}));
+    const std::uint32_t stored = base.count;
+    MessageBase meanwhile(disk + "/Murmeli.msg", disk + "/Murmeli.txt", m_clock);
+    EXPECT_TRUE(meanwhile.LoadIndex());
+    EXPECT_EQ(meanwhile.count, stored) << "nothing stored before was lost";
+
+    std::filesystem::remove(disk + "/filler");
+    EXPECT_EQ(base.StorePending(), 0u);
+    MessageBase after(disk + "/Murmeli.msg", disk + "/Murmeli.txt", m_clock);
+    ASSERT_TRUE(after.LoadIndex());
+    ASSERT_EQ(after.count, static_cast<std::uint32_t>(sent));
+    for (std::uint32_t i = 1; i <= after.count; ++i) {
+        ASSERT_EQ(after.ReadRecord(i, r), MessageBase::kRead);
+        EXPECT_EQ(r.BodyBytes(), Body("PC2", std::to_string(i - 1) + std::string(300, '.')));
+    }
+    const std::string log = ReadFileBytes(disk + "/Murmeli.txt");
+    const std::string entryEnd = std::string(80, '-') + "\r\n\r\n";
+    ASSERT_GE(log.size(), entryEnd.size());
+    EXPECT_EQ(log.substr(log.size() - entryEnd.size()), entryEnd) << "no half entry in the log";
+    EXPECT_TRUE(m_sink.Take().empty());
 }
 
 TEST_F(MessageBaseTest, ClearBaseEmptiesFileAndCounters) {

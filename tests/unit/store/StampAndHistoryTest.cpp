@@ -61,17 +61,23 @@ TEST(HistoryLog, WriteHistoryAppendsAndReportsALockedFile) {
     base.WriteHistory(r);
     clock.Set({2006, 1, 6, 14, 3, 10});
     base.WriteHistory(r);
-    const std::string log = ReadFileBytes(dir.File("log.txt"));
+    std::string log = ReadFileBytes(dir.File("log.txt"));
     EXPECT_EQ(log, FormatHistoryEntry("PC1", "//Error", "14:03:0906/01/2006", "hi") +
                        FormatHistoryEntry("PC1", "//Error", "14:03:1006/01/2006", "hi"));
     EXPECT_TRUE(sink.ids.empty());
 
-    platform::File holder;
-    ASSERT_TRUE(holder.Open(dir.File("log.txt"), platform::FileMode::ReadWriteExclusive));
-    base.WriteHistory(r);
-    base.WriteHistory(r);
-    EXPECT_EQ(sink.Take(), (std::vector<int>{1297, 1297}));
-    EXPECT_EQ(ReadFileBytes(dir.File("log.txt")), log);
+    for (int run = 0; run < 2; ++run) {
+        {
+            platform::File holder;
+            ASSERT_TRUE(holder.Open(dir.File("log.txt"), platform::FileMode::ReadWriteExclusive));
+            base.WriteHistory(r);
+            base.WriteHistory(r);
+        }
+        EXPECT_EQ(sink.Take(), std::vector<int>{1297}) << "once per run of failures";
+        EXPECT_EQ(ReadFileBytes(dir.File("log.txt")), log);
+        base.WriteHistory(r);
+        log = ReadFileBytes(dir.File("log.txt"));
+    }
 }
 
 } // namespace
