@@ -118,12 +118,17 @@ def scenario_samba():
             check(len(answers) == 1 and answers[0][0] == "10.213.0.1",
                   f"nmblookup {name}: {answers}")
 
-        # The program sends to a name that OTHERPC's listen answers for.
+        # The program sends to a name that OTHERPC's listen answers for, to the workgroup and
+        # to everybody.
         listener = messenger.listen(o, "listen")
         _, out = messenger.drive(lab, s, "--to", "otherpc", "--text", "from beside nmbd")
         check("recipient box: OTHERPC" in out, out)
+        messenger.drive(lab, s, "--to", "WORKGROUP", "--text", "to the workgroup")
+        messenger.drive(lab, s, "--to", "*", "--text", "to everybody")
+        wait_for(listener.out_path, "to everybody")
         heard = messenger.stop_listener(listener)
-        check(heard == ["from beside nmbd"], f"OTHERPC heard {heard}")
+        check(heard == ["from beside nmbd", "to the workgroup", "to everybody"],
+              f"OTHERPC heard {heard}")
 
         # Our browse list has OTHERPC from its announcements and this host from nmbd's.
         listener = messenger.listen(o, "listen2")

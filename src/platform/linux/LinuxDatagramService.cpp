@@ -771,20 +771,6 @@ std::shared_ptr<Mailslots> CreateMailslots() {
     return SystemDatagramService();
 }
 
-namespace {
-
-std::vector<std::string> BesideModeNotes() {
-    std::vector<std::string> notes{
-        "UDP ports 137 and 138 are held by another NetBIOS service (such as Samba's nmbd): "
-        "running beside it. It answers for this computer's names and announces it; this "
-        "program receives copies of the datagrams for this computer and answers nothing."};
-    if (std::string name = NameBesideNote(ReadIdentitySources()); !name.empty())
-        notes.push_back(std::move(name));
-    return notes;
-}
-
-} // namespace
-
 std::shared_ptr<Mailslots> CreateListeningMailslots(std::vector<std::string>& notes) {
     const std::shared_ptr<LinuxDatagramService> service = SystemDatagramService();
     // A failure shows again, with its reason, when the first local mailslot is created.
@@ -794,10 +780,6 @@ std::shared_ptr<Mailslots> CreateListeningMailslots(std::vector<std::string>& no
     if (std::string problem; !DropCapabilities(problem))
         notes.push_back(problem);
     return service;
-}
-
-std::vector<std::string> BesideNotes() {
-    return NetbiosPortsInUse() ? BesideModeNotes() : std::vector<std::string>{};
 }
 
 std::shared_ptr<NetworkProvider> CreateNetworkProvider(std::chrono::milliseconds collect) {

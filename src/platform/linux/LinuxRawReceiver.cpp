@@ -2,7 +2,9 @@
 
 #include "platform/linux/LinuxRawReceiver.h"
 
+#include "platform/Platform.h"
 #include "platform/linux/LinuxDatagramService.h"
+#include "platform/linux/LinuxNetbiosIdentity.h"
 #include "platform/netbios/BrowserFrame.h"
 #include "platform/netbios/Ipv4UdpPacket.h"
 
@@ -75,6 +77,20 @@ bool NetbiosPortsInUse() {
             return true;
     }
     return false;
+}
+
+std::vector<std::string> BesideModeNotes() {
+    std::vector<std::string> notes{
+        "UDP ports 137 and 138 are held by another NetBIOS service (such as Samba's nmbd): "
+        "running beside it. It answers for this computer's names and announces it; this "
+        "program receives copies of the datagrams for this computer and answers nothing."};
+    if (std::string name = NameBesideNote(ReadIdentitySources()); !name.empty())
+        notes.push_back(std::move(name));
+    return notes;
+}
+
+std::vector<std::string> BesideNotes() {
+    return NetbiosPortsInUse() ? BesideModeNotes() : std::vector<std::string>{};
 }
 
 bool DropCapabilities(std::string& problem) {

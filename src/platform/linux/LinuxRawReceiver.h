@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrola::platform {
 
@@ -11,6 +12,10 @@ int OpenRawReceiver(int& error);
 
 /// Whether another program in this network namespace holds UDP 137 or 138 (from /proc/net/udp).
 bool NetbiosPortsInUse();
+
+/// What running beside another NetBIOS service means for the user: that it runs beside it, and
+/// whether our computer name is one the other service answers for.
+std::vector<std::string> BesideModeNotes();
 
 /// Gives up every capability of the process (effective, permitted, inheritable and ambient).
 /// False with `problem` set when the system refused.
