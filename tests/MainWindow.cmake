@@ -27,6 +27,15 @@ if(KESTROLA_BUILD_UI)
         set_tests_properties(netns.messenger.${scenario} PROPERTIES
                              LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 120)
     endforeach()
+    # Without capabilities, and beside Samba's nmbd (only ever inside the test's namespaces).
+    foreach(scenario capabilities samba)
+        add_test(NAME netns.beside.${scenario}
+                 COMMAND ${KESTROLA_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/netns/beside_netns.py
+                         ${scenario} $<TARGET_FILE:kestrola-cli> $<TARGET_FILE:kestrola-net>
+                         $<TARGET_FILE:kestrola_window_driver>)
+        set_tests_properties(netns.beside.${scenario} PROPERTIES
+                             LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 240)
+    endforeach()
 endif()
 target_sources(kestrola_unit_tests PRIVATE
     unit/messaging/ReceiverTest.cpp

@@ -24,6 +24,12 @@ foreach(scenario hosts samba)
     set_tests_properties(netns.browse.${scenario} PROPERTIES
                          LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 180)
 endforeach()
+# Beside nmbd, the raw socket's filter under a flood of other UDP traffic, with its CPU cost.
+add_test(NAME netns.beside.flood
+         COMMAND ${KESTROLA_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/netns/beside_netns.py
+                 flood $<TARGET_FILE:kestrola-cli>)
+set_tests_properties(netns.beside.flood PROPERTIES
+                     LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 120)
 
 if(KESTROLA_BUILD_UI)
     target_sources(kestrola_ui_tests PRIVATE ui/network/RecipientTreeTest.cpp)

@@ -68,6 +68,15 @@ struct ResolvedName {
     std::uint32_t ttlSeconds = 0;
 };
 
+/// How datagrams reach this process, for diagnostics.
+struct ReceivePath {
+    /// Another NetBIOS service holds the ports; copies of its datagrams come in through a raw
+    /// socket, and this process answers nothing.
+    bool beside = false;
+    std::uint64_t rawRead = 0;  ///< packets the raw socket's filter let through
+    std::uint64_t rawTaken = 0; ///< of those, datagrams for this host that were handled
+};
+
 /// The receiving end of a local mailslot; closed when destroyed.
 class MailslotReader {
 public:
@@ -103,6 +112,8 @@ public:
     virtual NetbiosIdentity Identity() const = 0;
     /// The interfaces datagrams go out on.
     virtual std::vector<NetworkInterface> Interfaces() const = 0;
+    /// How datagrams reach this process; nothing special where the platform keeps no record.
+    virtual ReceivePath Receiving() const { return {}; }
 };
 
 /// "\\.\mailslot\" and "\mailslot\" as the program spells them in paths.

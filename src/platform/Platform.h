@@ -31,6 +31,16 @@ std::unique_ptr<Clock> CreateClock();
 /// The process's mailslots on the network (the one NetBIOS datagram and name service of the
 /// process, shared by every caller). Nothing is bound or sent until it is used.
 std::shared_ptr<Mailslots> CreateMailslots();
+/// The process's mailslots (as CreateMailslots) with their ports taken at once, then every
+/// capability of the process dropped: called first thing in main(), before any library that
+/// loads code, by a program that receives. When another NetBIOS service (Samba's nmbd) holds
+/// the ports, the mailslots receive copies of its datagrams beside it and never answer;
+/// `notes` then says so for the standard error. Failures to take the ports show when a local
+/// mailslot is created, as without this call.
+std::shared_ptr<Mailslots> CreateListeningMailslots(std::vector<std::string>& notes);
+/// What a process that does not take the ports itself needs to know: when another NetBIOS
+/// service holds them here, the notes CreateListeningMailslots would give; none otherwise.
+std::vector<std::string> BesideNotes();
 /// The desktop's shell: its opener and its registered web browser.
 std::unique_ptr<Shell> CreateShell();
 /// The desktop's namespace of folders and network places.

@@ -272,5 +272,35 @@ TEST_F(LinuxDatagramServiceTest, OneOwnerOfThePortsPerNetwork) {
     EXPECT_TRUE(Create(s_b, *rival, "\\\\.\\mailslot\\MESSNGR", second).ok());
 }
 
+TEST_F(LinuxDatagramServiceTest, BesideTheHolderOfThePortsItReceivesCopiesAndAnswersNothing) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    auto holder = Service(s_b, "HOSTB", "WORKGROUP");
+    auto beside = Service(s_b, "HOSTB", "WORKGROUP", /*announce=*/true);
+    std::unique_ptr<MailslotReader> held, copies;
+    ASSERT_TRUE(Create(s_b, *holder, "\\\\.\\mailslot\\MESSNGR", held).ok());
+    const MailslotResult reserved = NetnsLab::In(s_b, [&] { return beside->Reserve(); });
+    ASSERT_TRUE(reserved.ok()) << reserved.detail;
+    ASSERT_TRUE(beside->Beside());
+    ASSERT_TRUE(Create(s_b, *beside, "\\\\.\\mailslot\\MESSNGR", copies).ok());
+
+    std::vector<ResolvedName> answers;
+    ASSERT_TRUE(NetnsLab::In(s_a, [&] { return a->ResolveName("HOSTB", 0, answers); }).ok());
+    EXPECT_EQ(answers.size(), 1u) << "only the holder of the ports answers";
+    ASSERT_TRUE(Write(s_a, *a, "\\\\HOSTB\\mailslot\\messngr", "unicast"));
+    ASSERT_TRUE(Write(s_a, *a, "\\\\WORKGROUP\\mailslot\\messngr", "group"));
+    ASSERT_TRUE(WaitFor(*held, 2));
+    ASSERT_TRUE(WaitFor(*copies, 2));
+    DatagramOrigin origin;
+    EXPECT_EQ(Take(*copies, &origin), "unicast");
+    EXPECT_EQ(origin.sourceAddress, a->Interfaces().at(0).address);
+    EXPECT_EQ(origin.destinationAddress, beside->Interfaces().at(0).address);
+    EXPECT_EQ(origin.type, netbios::kDirectUnique);
+    EXPECT_EQ(Take(*copies, &origin), "group");
+    EXPECT_EQ(origin.destinationAddress, beside->Interfaces().at(0).broadcast);
+    const LinuxDatagramService::Statistics stats = beside->Stats();
+    EXPECT_EQ(stats.announcementsSent, 0u);
+    EXPECT_EQ(stats.rawTaken, 2u);
+}
+
 } // namespace
 } // namespace kestrola::platform

@@ -63,6 +63,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s [--to NAME] [--check NAME]... --text TEXT\n", argv[0]);
         return 2;
     }
+    // As the program does: the ports first (or beside another service), then the toolkit.
+    std::vector<std::string> notes;
+    const auto mailslots = platform::CreateListeningMailslots(notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "kestrola: %s\n", note.c_str());
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     char* qtArgv[] = {argv[0], nullptr};
     int qtArgc = 1;
@@ -73,7 +78,6 @@ int main(int argc, char** argv) {
     const auto codePage = platform::CreateCodePage();
     const auto clock = platform::CreateClock();
     const auto shell = platform::CreateShell();
-    const auto mailslots = platform::CreateMailslots();
     const auto sound =
         platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));
     const ui::MessengerPlatform messenger{*environment, *mailslots, *codePage, *clock, *shell,

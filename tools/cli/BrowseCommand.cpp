@@ -80,6 +80,8 @@ int RunBrowseCommand(int argc, char** argv) {
                      kUsage);
         return 2;
     }
+    // The provider browses with the process's datagram service, held here with its ports.
+    const auto mailslots = TakeListeningMailslots();
     const auto provider = platform::CreateNetworkProvider(
         std::chrono::milliseconds(static_cast<long long>(wait * 1000)));
 

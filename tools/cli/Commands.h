@@ -1,5 +1,11 @@
 #pragma once
 
+#include <memory>
+
+namespace kestrola::platform {
+class Mailslots;
+}
+
 namespace kestrola::cli {
 
 /// `kestrola-cli base ...`: inspect a message base without writing to it.
@@ -14,5 +20,9 @@ int RunNamesCommand(int argc, char** argv);
 int RunSettingsCommand(int argc, char** argv);
 /// `kestrola-cli browse`: the network's workgroups and their computers.
 int RunBrowseCommand(int argc, char** argv);
+
+/// The process's mailslots with their ports taken and every capability dropped, first thing
+/// in a command that receives; what the user should know goes to the standard error.
+std::shared_ptr<platform::Mailslots> TakeListeningMailslots();
 
 } // namespace kestrola::cli

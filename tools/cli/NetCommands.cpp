@@ -96,6 +96,14 @@ std::string WithLineFeeds(const std::string& text) {
 
 } // namespace
 
+std::shared_ptr<platform::Mailslots> TakeListeningMailslots() {
+    std::vector<std::string> notes;
+    auto mailslots = platform::CreateListeningMailslots(notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "kestrola: %s\n", note.c_str());
+    return mailslots;
+}
+
 int RunSendCommand(int argc, char** argv) {
     Arguments args;
     std::string error;
@@ -165,8 +173,8 @@ int RunListenCommand(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
+    const auto mailslots = TakeListeningMailslots();
     const auto codePage = platform::CreateCodePage();
-    const auto mailslots = platform::CreateMailslots();
     core::MailslotChannel channel(*mailslots);
     if (!channel.Open())
         return 1;
@@ -229,13 +237,17 @@ int RunListenCommand(int argc, char** argv) {
     }
     if (args.Has("stats")) {
         const platform::MailslotCounters counters = channel.Counters();
+        const platform::ReceivePath path = mailslots->Receiving();
         std::fprintf(stderr,
                      "{\"received\": %llu, \"filed\": %llu, \"dropped\": %llu, \"waiting\": %u, "
-                     "\"peakMemoryKbAtOpen\": %ld, \"peakMemoryKb\": %ld}\n",
+                     "\"peakMemoryKbAtOpen\": %ld, \"peakMemoryKb\": %ld, \"beside\": %s, "
+                     "\"rawRead\": %llu, \"rawTaken\": %llu}\n",
                      static_cast<unsigned long long>(received),
                      static_cast<unsigned long long>(counters.filed),
                      static_cast<unsigned long long>(counters.dropped), counters.waiting,
-                     memoryAtOpen, PeakMemoryKb());
+                     memoryAtOpen, PeakMemoryKb(), path.beside ? "true" : "false",
+                     static_cast<unsigned long long>(path.rawRead),
+                     static_cast<unsigned long long>(path.rawTaken));
     }
     return 0;
 }
@@ -257,6 +269,10 @@ int RunNamesCommand(int argc, char** argv) {
             std::printf("interface: %s %s broadcast %s\n", itf.name.c_str(),
                         platform::AddressText(itf.address).c_str(),
                         platform::AddressText(itf.broadcast).c_str());
+        const std::vector<std::string> beside = platform::BesideNotes();
+        std::printf("mode: %s\n", beside.empty() ? "own ports" : "beside another NetBIOS service");
+        for (const std::string& note : beside)
+            std::printf("note: %s\n", note.c_str());
         return 0;
     }
     const std::string name = args.Option("resolve");

@@ -5,9 +5,16 @@
 #include "platform/Platform.h"
 
 #include <QApplication>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     using namespace kestrola;
+    // The ports before anything else, then no capability left: nothing the toolkit loads (its
+    // plug-ins follow the environment) ever runs with a right to the network.
+    std::vector<std::string> notes;
+    const auto mailslots = platform::CreateListeningMailslots(notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "kestrola: %s\n", note.c_str());
     // Taken before the toolkit removes its own options from the arguments.
     const std::string commandLine = core::RawCommandLine(argc, argv);
     QApplication app(argc, argv);
@@ -17,7 +24,6 @@ int main(int argc, char** argv) {
     const auto codePage = platform::CreateCodePage();
     const auto clock = platform::CreateClock();
     const auto shell = platform::CreateShell();
-    const auto mailslots = platform::CreateMailslots();
     const auto quitRequests = platform::CreateQuitRequests();
     const auto sound =
         platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/linux/LinuxNetbiosIdentity.h"
 #include "platform/linux/LinuxNetworkProvider.h"
+#include "platform/linux/LinuxRawReceiver.h"
 #include "platform/netbios/BrowserFrame.h"
 #include "platform/netbios/DatagramPacket.h"
 #include "platform/netbios/MailslotAddressing.h"
@@ -83,7 +84,7 @@ std::string BindProblem(std::uint16_t port, int error) {
                       "it (stop it, or run Kestrola NET where no other NetBIOS service runs)";
     if (error == EACCES)
         return what + " cannot be bound: ports below 1024 need root or the cap_net_bind_service "
-                      "capability (setcap cap_net_bind_service=+ep on the program)";
+                      "capability (setcap cap_net_bind_service,cap_net_raw=+ep on the program)";
     return what + " cannot be bound: " + ErrnoText(error);
 }
 
@@ -154,13 +155,13 @@ LinuxDatagramService::~LinuxDatagramService() {
     // Server type 0 tells the others' browse lists that this computer is gone.
     if (goodbye)
         SendHostAnnouncement(0, std::chrono::seconds{0});
-    for (const int fd : {m_datagramSocket, m_nameSocket, m_wakeFd, m_sendSocket}) {
+    for (const int fd : {m_datagramSocket, m_nameSocket, m_wakeFd, m_sendSocket, m_rawSocket}) {
         if (fd >= 0)
             ::close(fd);
     }
 }
 
-MailslotResult LinuxDatagramService::Bind() {
+MailslotResult LinuxDatagramService::OpenPorts() {
     if (!InHomeNamespace())
         return {MailslotStatus::Failed,
                 "the datagram service cannot bind from another network namespace than its own"};
@@ -180,17 +181,18 @@ MailslotResult LinuxDatagramService::Bind() {
                                     : MailslotStatus::Failed,
                 BindProblem(nb::kNameServicePort, error)};
     }
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        error = errno;
-        ::close(datagram);
-        ::close(name);
-        return {MailslotStatus::Failed, "eventfd failed: " + ErrnoText(error)};
-    }
     m_datagramSocket = datagram;
     m_nameSocket = name;
+    return {};
+}
+
+MailslotResult LinuxDatagramService::Start() {
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0)
+        return {MailslotStatus::Failed, "eventfd failed: " + ErrnoText(errno)};
     m_wakeFd = wake;
-    if (m_config.announce && !m_config.interfaces.empty()) {
+    // Beside another service it announces this computer; we never do.
+    if (m_config.announce && !m_config.interfaces.empty() && !Beside()) {
         // The first announcement goes out before the caller learns that the ports are ours.
         {
             const std::lock_guard lock(m_mutex);
@@ -202,11 +204,35 @@ MailslotResult LinuxDatagramService::Bind() {
     return {};
 }
 
+MailslotResult LinuxDatagramService::Reserve() {
+    const std::lock_guard lock(m_bindMutex);
+    if (m_datagramSocket >= 0 || m_rawSocket >= 0)
+        return {};
+    MailslotResult opened = OpenPorts();
+    if (opened.status == MailslotStatus::NameTaken) {
+        int error = 0;
+        m_rawSocket = OpenRawReceiver(error);
+        if (m_rawSocket >= 0)
+            return {};
+        opened.detail +=
+            "; receiving beside it needs a raw socket, which was refused: " + ErrnoText(error) +
+            " (it needs root or the cap_net_raw capability)";
+    }
+    m_reserveFailure = opened;
+    return opened;
+}
+
 MailslotResult LinuxDatagramService::Listen() {
     const std::lock_guard lock(m_bindMutex);
-    if (m_datagramSocket >= 0)
+    if (m_thread.joinable())
         return {};
-    return Bind();
+    if (m_datagramSocket < 0 && m_rawSocket < 0) {
+        // Once the rights are given up after Reserve(), a retry fails for want of them; the
+        // reason that counts is the one Reserve() met.
+        if (MailslotResult opened = OpenPorts(); !opened.ok())
+            return m_reserveFailure.ok() ? opened : m_reserveFailure;
+    }
+    return Start();
 }
 
 MailslotResult LinuxDatagramService::CreateMailslot(const std::string& path,
@@ -424,8 +450,10 @@ MailslotResult LinuxDatagramService::WriteMailslot(const std::string& path, std:
 void LinuxDatagramService::ReceiveLoop() {
     std::vector<std::uint8_t> buffer(65536);
     alignas(cmsghdr) char control[256];
-    pollfd fds[3] = {
-        {m_datagramSocket, POLLIN, 0}, {m_nameSocket, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    // Beside another service the raw socket takes the datagram port's place (poll skips -1).
+    pollfd fds[3] = {{Beside() ? m_rawSocket : m_datagramSocket, POLLIN, 0},
+                     {m_nameSocket, POLLIN, 0},
+                     {m_wakeFd, POLLIN, 0}};
     for (;;) {
         const int ready = ::poll(fds, 3, PollTimeout());
         if (ready < 0) {
@@ -466,6 +494,10 @@ void LinuxDatagramService::ReceiveLoop() {
                 }
                 if ((msg.msg_flags & MSG_TRUNC) != 0)
                     continue;
+                if (which == 0 && Beside()) {
+                    HandleRawPacket(buffer.data(), static_cast<std::size_t>(n));
+                    continue;
+                }
                 const std::uint32_t source = ntohl(from.sin_addr.s_addr);
                 const std::uint16_t port = ntohs(from.sin_port);
                 if (which == 0)
@@ -579,13 +611,19 @@ void LinuxDatagramService::SendHostAnnouncement(std::uint32_t serverType,
 
 int LinuxDatagramService::SendBrowserDatagram(const nb::NetbiosName& destination,
                                               const std::string& frame) {
-    const int fd = m_datagramSocket;
+    // Beside another service only our AnnouncementRequests go out, from the sending socket.
+    std::unique_lock sendLock(m_sendMutex, std::defer_lock);
+    int fd = m_datagramSocket;
+    if (fd < 0 && Beside()) {
+        sendLock.lock();
+        fd = m_sendSocket;
+    }
     if (fd < 0)
         return 0;
     nb::MailslotDatagram datagram;
     datagram.type = nb::kDirectGroup;
     datagram.id = NextId();
-    datagram.sourcePort = nb::kDatagramPort;
+    datagram.sourcePort = LocalPort(fd);
     datagram.source = {m_oemName, nb::kWorkstationSuffix};
     datagram.destination = destination;
     datagram.mailslot = std::string(nb::kBrowseMailslot);
@@ -697,6 +735,8 @@ std::vector<BrowseWorkgroup> LinuxDatagramService::BrowseSnapshot() {
         });
         groups.insert(at, std::move(own));
     }
+    if (Beside())
+        AddOwnComputer(groups);
     // The list holds what travelled, in the OEM code page; callers show it.
     const CodePage& page = *m_config.codePage;
     for (BrowseWorkgroup& group : groups) {
@@ -729,6 +769,17 @@ std::shared_ptr<LinuxDatagramService> SystemDatagramService() {
 
 std::shared_ptr<Mailslots> CreateMailslots() {
     return SystemDatagramService();
+}
+
+std::shared_ptr<Mailslots> CreateListeningMailslots(std::vector<std::string>& notes) {
+    const std::shared_ptr<LinuxDatagramService> service = SystemDatagramService();
+    // A failure shows again, with its reason, when the first local mailslot is created.
+    service->Reserve();
+    if (service->Beside())
+        notes = BesideModeNotes();
+    if (std::string problem; !DropCapabilities(problem))
+        notes.push_back(problem);
+    return service;
 }
 
 std::shared_ptr<NetworkProvider> CreateNetworkProvider(std::chrono::milliseconds collect) {

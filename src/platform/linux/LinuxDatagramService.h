@@ -84,6 +84,14 @@ public:
     /// Binds UDP 137 and 138 unless held already; fails when they are taken, when there is no
     /// right to them, or when called from another network namespace than the service's own.
     MailslotResult Listen();
+    /// Takes the ports before the process gives up its privileges, without starting to receive:
+    /// UDP 137 and 138, or, when another NetBIOS service holds them, a raw socket that receives
+    /// copies of the datagrams for this host ("beside" mode: then this service never answers a
+    /// query nor announces). Listen() then receives on what was taken.
+    MailslotResult Reserve();
+    /// Whether the service receives beside another NetBIOS service.
+    bool Beside() const { return m_rawSocket >= 0; }
+    ReceivePath Receiving() const override;
 
     /// Adds a name that is sent to as a group without asking the network first.
     void AddKnownGroup(const std::string& name);
@@ -100,6 +108,8 @@ public:
         std::uint64_t browserFrames = 0;     ///< announcements taken into the browse list
         std::uint64_t requestsHeard = 0;     ///< AnnouncementRequests for us that we answer
         std::uint64_t announcementsSent = 0; ///< our own announcements (per interface)
+        std::uint64_t rawRead = 0;           ///< packets read on the raw socket (beside mode)
+        std::uint64_t rawTaken = 0; ///< of those, port-138 datagrams for this host, handled
     };
     Statistics Stats() const;
 
@@ -109,7 +119,8 @@ private:
         std::chrono::steady_clock::time_point expires;
     };
 
-    MailslotResult Bind();
+    MailslotResult OpenPorts();
+    MailslotResult Start();
     bool InHomeNamespace() const;
     void ReceiveLoop();
     int PollTimeout();
@@ -119,6 +130,10 @@ private:
     void HandleBrowserFrame(const netbios::MailslotDatagram& datagram, std::uint32_t from);
     void HandleDatagram(const std::uint8_t* data, std::size_t size, std::uint32_t from,
                         std::uint16_t fromPort, std::uint32_t to);
+    // In LinuxRawReceiver.cpp: one packet of the raw socket, IP header first, and this computer
+    // in its workgroup of `groups` (beside another service, which announces it).
+    void HandleRawPacket(const std::uint8_t* data, std::size_t size);
+    void AddOwnComputer(std::vector<BrowseWorkgroup>& groups) const;
     void HandleNameQuery(const std::uint8_t* data, std::size_t size, std::uint32_t from,
                          std::uint16_t fromPort, std::uint32_t to, int ifindex);
     MailslotResult Query(const std::string& oemName, std::uint8_t suffix,
@@ -136,6 +151,8 @@ private:
     int m_datagramSocket = -1;
     int m_nameSocket = -1;
     int m_wakeFd = -1;
+    int m_rawSocket = -1;            // beside mode: copies of UDP 138 datagrams, IP header first
+    MailslotResult m_reserveFailure; // why Reserve() took neither the ports nor a copy
     // Created with the service, so that it lives in the service's network even when a caller's
     // thread is elsewhere; queries and writes without the ports go out on it.
     int m_sendSocket = -1;

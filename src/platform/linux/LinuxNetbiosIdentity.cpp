@@ -2,6 +2,7 @@
 
 #include "platform/File.h"
 #include "platform/OemTable.h"
+#include "platform/netbios/NetbiosName.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -131,7 +132,7 @@ NetbiosIdentity ChooseNetbiosIdentity(const IdentitySources& sources,
     return identity;
 }
 
-NetbiosIdentity ReadNetbiosIdentity() {
+IdentitySources ReadIdentitySources() {
     IdentitySources sources;
     sources.overrideName = Env("KESTROLA_NETBIOS_NAME");
     sources.overrideWorkgroup = Env("KESTROLA_WORKGROUP");
@@ -152,8 +153,12 @@ NetbiosIdentity ReadNetbiosIdentity() {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0)
         sources.hostName = host;
+    return sources;
+}
+
+NetbiosIdentity ReadNetbiosIdentity() {
     std::vector<std::string> notes;
-    NetbiosIdentity identity = ChooseNetbiosIdentity(sources, notes);
+    NetbiosIdentity identity = ChooseNetbiosIdentity(ReadIdentitySources(), notes);
     for (const std::string& note : notes)
         std::fprintf(stderr, "kestrola: %s\n", note.c_str());
     return identity;
@@ -205,6 +210,21 @@ std::vector<NetworkInterface> ListInterfaces(std::string_view only,
                             " is not an up IPv4 interface with a broadcast address");
     }
     return found;
+}
+
+std::string NameBesideNote(const IdentitySources& sources) {
+    std::vector<std::string> ignored;
+    const std::string ours = ChooseNetbiosIdentity(sources, ignored).computerName;
+    IdentitySources samba = sources;
+    samba.overrideName.clear();
+    const std::string theirs = ChooseNetbiosIdentity(samba, ignored).computerName;
+    if (netbios::UpperAscii(ours) == netbios::UpperAscii(theirs))
+        return {};
+    return "the computer name " + ours +
+           " (KESTROLA_NETBIOS_NAME) is not the name nmbd answers for (" + theirs +
+           "): messages sent to " + ours +
+           " from computers that ask for the name first never reach this one; messages to " +
+           "the workgroup and to * still do (unset KESTROLA_NETBIOS_NAME to be " + theirs + ")";
 }
 
 } // namespace kestrola::platform

@@ -27,9 +27,19 @@ struct IdentitySources {
 NetbiosIdentity ChooseNetbiosIdentity(const IdentitySources& sources,
                                       std::vector<std::string>& notes);
 
-/// The identity of this system: the environment, the Samba configuration (KESTROLA_SMB_CONF
-/// or /etc/samba/smb.conf, read only) and the host name. Notes go to the standard error.
+/// The sources of this system: the environment, the Samba configuration (KESTROLA_SMB_CONF or
+/// /etc/samba/smb.conf, read only) and the host name.
+IdentitySources ReadIdentitySources();
+
+/// The identity of this system, chosen from ReadIdentitySources(). Notes go to the standard
+/// error.
 NetbiosIdentity ReadNetbiosIdentity();
+
+/// What a user running beside Samba's nmbd must know about our name: nmbd answers name queries
+/// only for the computer name it has from the same sources without our override, so a
+/// different KESTROLA_NETBIOS_NAME cannot be reached by senders that resolve it first. Empty
+/// when the names agree.
+std::string NameBesideNote(const IdentitySources& sources);
 
 /// The up IPv4 interfaces with a broadcast address (loopback never), or of those only the
 /// ones named in `only` (comma-separated, as KESTROLA_INTERFACES gives them). A named

@@ -82,6 +82,29 @@ INSTANTIATE_TEST_SUITE_P(
                      0},
         IdentityCase{"no host name at all", {"", "", "", ""}, "LOCALHOST", "WORKGROUP", 0}));
 
+TEST(BesideSamba, OnlyANameNmbdDoesNotAnswerForGetsANote) {
+    const struct {
+        const char* what;
+        IdentitySources sources;
+        const char* nmbdName; // in the note, or nullptr for no note
+    } cases[] = {
+        {"no override", {"", "", kSamba, "desk7"}, nullptr},
+        {"the same name in another case", {"SAMBANAME", "", kSamba, "desk7"}, nullptr},
+        {"not smb.conf's name", {"mine", "", kSamba, "desk7"}, "(SambaName)"},
+        {"not the host's name", {"mine", "", "", "desk7.lan"}, "(desk7)"},
+        {"a bad override is not used", {"bad*name", "", kSamba, "desk7"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string note = NameBesideNote(c.sources);
+        if (c.nmbdName == nullptr) {
+            EXPECT_EQ(note, "") << c.what;
+        } else {
+            EXPECT_NE(note.find("the computer name mine "), std::string::npos) << c.what << note;
+            EXPECT_NE(note.find(c.nmbdName), std::string::npos) << c.what << note;
+        }
+    }
+}
+
 TEST(SystemIdentity, ReadsTheConfigurationNamedInTheEnvironment) {
     testing::TempDir dir;
     testing::WriteFileBytes(dir.File("smb.conf"), "[global]\nnetbios name = FROMFILE\n"
