@@ -25,6 +25,29 @@ enum class FileError {
     Failed,
 };
 
+/// A read-only view of a whole file in memory, released with the object. Another program may
+/// cut the file short while it is read: read it inside ReadGuarded.
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    const std::uint8_t* Data() const { return m_data; }
+    std::uint64_t Size() const { return m_size; }
+
+private:
+    friend class File;
+    const std::uint8_t* m_data = nullptr;
+    std::uint64_t m_size = 0;
+};
+
+/// Runs `read(context)`, which reads a MappedFile; false when a page it touched no longer
+/// belonged to the file (cut short meanwhile), `read` then having been abandoned where it was.
+/// `read` must not own anything that needs releasing while it touches the mapping.
+bool ReadGuarded(void (*read)(void* context), void* context);
+
 /// A file opened for one operation and closed again before the operation returns. This is the
 /// only way the program's own files (base, history, stores) are opened. Only regular files are
 /// opened, and a symbolic link owned by another user is not followed for writing.
@@ -56,6 +79,8 @@ public:
     bool ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t& got);
     /// Writes all `size` bytes at `offset`; false when fewer could be written.
     bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+    /// Maps the whole file for reading; false when it cannot be mapped (empty files included).
+    bool Map(MappedFile& mapped);
     /// Cuts or extends the file to `length` bytes.
     bool Truncate(std::uint64_t length);
     /// Pushes written data (and the length) to the device.

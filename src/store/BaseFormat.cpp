@@ -9,8 +9,6 @@ namespace kestrola::core {
 
 namespace {
 
-constexpr std::size_t kBlockSize = 1 << 20;
-
 std::uint32_t ReadU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -68,83 +66,127 @@ bool MemoryBytes::ReadAt(std::uint64_t offset, void* data, std::size_t size, std
     return true;
 }
 
-bool ScanBase(BaseBytes& bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
-              std::uint64_t from) {
-    scan = BaseScan{};
-    const std::int64_t size = bytes.Size();
-    if (size < 0) {
-        scan.reason = bytes.Error();
-        return false;
-    }
-    scan.fileSize = static_cast<std::uint64_t>(size);
-    scan.dataEnd = from;
-    const std::uint64_t end = scan.fileSize;
-    if (from >= end)
-        return true;
-    constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint32_t>::max();
+namespace {
 
-    try {
-        // Small bases are read whole; large ones a block at a time.
-        std::vector<std::uint8_t> block(
-            static_cast<std::size_t>(std::min<std::uint64_t>(end - from, kBlockSize)));
-        // Room for the most records the index can address; pages never written cost no memory.
-        offsets.reserve(
-            offsets.size() +
-            static_cast<std::size_t>(std::min(end - from, kLastOffset) / kRecordOverhead) + 1);
-        std::uint64_t blockStart = 0;
-        std::uint64_t blockEnd = 0;
-        std::uint64_t pos = from;
-        while (pos < end) {
-            // The 5 header bytes are all that is read of a record; its body and stamp only
-            // have to fit inside the file.
-            if (pos + 5 > blockEnd && blockEnd < end) {
-                std::size_t got = 0;
-                if (!bytes.ReadAt(pos, block.data(), block.size(), got)) {
-                    scan.reason = bytes.Error();
-                    return false;
-                }
-                blockStart = pos;
-                blockEnd = pos + got;
+// Indexes the records of `data` (the whole file, `end` bytes) from `from` on.
+bool ScanSpan(const std::uint8_t* data, std::uint64_t end, std::vector<std::uint32_t>& offsets,
+              BaseScan& scan, std::uint64_t from) {
+    constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint32_t>::max();
+    std::uint64_t pos = from;
+    while (pos < end) {
+        // The 5 header bytes are all that is read of a record; its body and stamp only have
+        // to fit inside the file.
+        std::uint8_t header[5] = {};
+        const bool whole = pos + 5 <= end;
+        std::memcpy(header, data + pos, whole ? 5 : static_cast<std::size_t>(end - pos));
+        const std::uint32_t length = ReadU32(header);
+        const std::uint8_t state = header[4];
+        const std::uint64_t next = pos + length + 4;
+        if (!whole || length < kMinRecordLength || length > kMaxRecordLength || state > 1 ||
+            next > end || pos > kLastOffset) {
+            const Refusal refusal = CheckHeader(end - pos, length, state, scan.reason);
+            if (refusal == Refusal::CutShort && pos <= kLastOffset) {
+                scan.tailLength = end - pos;
+                return true;
             }
-            std::uint8_t header[5] = {};
-            const std::uint8_t* at = block.data() + (pos - blockStart);
-            const bool whole = pos + 5 <= blockEnd;
-            std::memcpy(header, at, whole ? 5 : static_cast<std::size_t>(blockEnd - pos));
-            const std::uint32_t length = ReadU32(header);
-            const std::uint8_t state = header[4];
-            const std::uint64_t next = pos + length + 4;
-            if (!whole || length < kMinRecordLength || length > kMaxRecordLength || state > 1 ||
-                next > end || pos > kLastOffset) {
-                // A short block means the file shrank under us; the header then counts as cut.
-                const Refusal refusal =
-                    CheckHeader(whole ? end - pos : blockEnd - pos, length, state, scan.reason);
-                if (refusal == Refusal::CutShort && pos <= kLastOffset) {
-                    scan.tailLength = end - pos;
-                    return true;
-                }
-                scan.damaged = true;
-                scan.damagedOffset = pos;
-                if (refusal == Refusal::None || pos > kLastOffset)
-                    scan.reason = "record beyond the 4 GiB an index can address";
-                return false;
-            }
-            offsets.push_back(static_cast<std::uint32_t>(pos));
-            scan.newCount += state == 0;
-            scan.records++;
-            scan.dataEnd = next;
-            if (next + kIgnoredTail >= end) {
-                scan.tailLength = end - next;
-                break;
-            }
-            pos = next;
+            scan.damaged = true;
+            scan.damagedOffset = pos;
+            if (refusal == Refusal::None || pos > kLastOffset)
+                scan.reason = "record beyond the 4 GiB an index can address";
+            return false;
         }
+        offsets.push_back(static_cast<std::uint32_t>(pos));
+        scan.newCount += state == 0;
+        scan.records++;
+        scan.dataEnd = next;
+        if (next + kIgnoredTail >= end) {
+            scan.tailLength = end - next;
+            break;
+        }
+        pos = next;
+    }
+    return true;
+}
+
+// Prepares `scan` and `offsets` for indexing `size` bytes from `from`.
+void BeginScan(std::uint64_t size, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+               std::uint64_t from) {
+    scan = BaseScan{};
+    scan.fileSize = size;
+    scan.dataEnd = from;
+    // Room for the records of a typical base at once; a larger one grows as it goes.
+    constexpr std::uint64_t kReservedBytes = std::uint64_t{64} << 20;
+    if (from < size)
+        offsets.reserve(offsets.size() + static_cast<std::size_t>(
+                                             std::min(size - from, kReservedBytes) /
+                                             kRecordOverhead));
+}
+
+bool ScanGuarded(const std::uint8_t* data, std::uint64_t size, std::vector<std::uint32_t>& offsets,
+                 BaseScan& scan, std::uint64_t from) {
+    try {
+        BeginScan(size, offsets, scan, from);
+        return ScanSpan(data, size, offsets, scan, from);
     } catch (const std::bad_alloc&) {
         scan.damaged = true;
         scan.damagedOffset = scan.dataEnd;
         scan.reason = "not enough memory to index the file";
         return false;
     }
-    return true;
+}
+
+} // namespace
+
+bool ScanBase(std::string_view bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+              std::uint64_t from) {
+    return ScanGuarded(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), offsets,
+                       scan, from);
+}
+
+bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+              std::uint64_t from) {
+    const std::int64_t size = file.Size();
+    if (size < 0) {
+        scan = BaseScan{};
+        scan.reason = file.Error();
+        return false;
+    }
+    platform::MappedFile mapped;
+    if (static_cast<std::uint64_t>(size) <= from || !file.Map(mapped)) {
+        // Nothing to index, or a file that cannot be mapped: read it.
+        std::string bytes;
+        std::string error;
+        if (static_cast<std::uint64_t>(size) > from && !ReadSnapshot(file, bytes, error)) {
+            scan = BaseScan{};
+            scan.reason = error;
+            return false;
+        }
+        return ScanBase(std::string_view(bytes), offsets, scan, from);
+    }
+    // Indexing reads only the headers, in place; another program cutting the file meanwhile
+    // turns the rest of the mapping into a fault, caught and reported as a failed read.
+    struct Job {
+        const platform::MappedFile& mapped;
+        std::vector<std::uint32_t>& offsets;
+        BaseScan& scan;
+        std::uint64_t from;
+        bool whole = false;
+    } job{mapped, offsets, scan, from};
+    const std::size_t before = offsets.size();
+    const bool read = platform::ReadGuarded(
+        [](void* context) {
+            auto& j = *static_cast<Job*>(context);
+            j.whole = ScanGuarded(j.mapped.Data(), j.mapped.Size(), j.offsets, j.scan, j.from);
+        },
+        &job);
+    if (!read) {
+        offsets.resize(before);
+        scan = BaseScan{};
+        scan.fileSize = mapped.Size();
+        scan.reason = "the file was cut short while it was read";
+        return false;
+    }
+    return job.whole;
 }
 
 bool ReadSnapshot(platform::File& file, std::string& snapshot, std::string& error) {

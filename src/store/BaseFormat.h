@@ -76,17 +76,15 @@ private:
     std::string_view m_bytes;
 };
 
-/// Indexes the records from offset `from` (the start of a record) to the end, reading in large
-/// blocks, and appends the start of each whole record to `offsets`. False when the bytes could
-/// not be read at all or a damaged record was met (then `damaged` is set and the records before
-/// it are appended).
-bool ScanBase(BaseBytes& bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+/// Indexes the records from offset `from` (the start of a record) to the end and appends the
+/// start of each whole record to `offsets`. False when the bytes could not be read at all (the
+/// file was cut short during the scan, say) or a damaged record was met (then `damaged` is set
+/// and the records before it are appended).
+bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan,
               std::uint64_t from = 0);
-inline bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseScan& scan,
-                     std::uint64_t from = 0) {
-    FileBytes bytes(file);
-    return ScanBase(bytes, offsets, scan, from);
-}
+/// The same over a snapshot of a base file.
+bool ScanBase(std::string_view bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
+              std::uint64_t from = 0);
 
 /// Reads the whole file into `snapshot` (for a reader that lets go of the file before it
 /// works through the records).

@@ -24,13 +24,16 @@ using core::MessageRecord;
 // A base read whole while it was held, then let go of before anything is printed: a reader
 // that waits on a pager must not keep the program from storing its messages.
 struct LoadedBase {
-    std::string bytes;
+    std::string bytes; // the whole file, when the records are wanted
     std::vector<std::uint32_t> offsets;
     BaseScan scan;
     bool whole = false;
+    std::vector<MessageRecord> ends; // else just the first and the last record
 };
 
-bool LoadBase(const std::string& path, LoadedBase& base) {
+enum class Want { Index, Records };
+
+bool LoadBase(const std::string& path, LoadedBase& base, Want want) {
     platform::File file;
     std::string error;
     if (!file.Open(path, platform::FileMode::ReadShared)) {
@@ -38,13 +41,25 @@ bool LoadBase(const std::string& path, LoadedBase& base) {
                      file.Error().c_str());
         return false;
     }
-    if (!core::ReadSnapshot(file, base.bytes, error)) {
-        std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(), error.c_str());
-        return false;
+    if (want == Want::Records) {
+        if (!core::ReadSnapshot(file, base.bytes, error)) {
+            std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(),
+                         error.c_str());
+            return false;
+        }
+        file.Close();
+        base.whole = core::ScanBase(std::string_view(base.bytes), base.offsets, base.scan);
+    } else {
+        // The index is read in place; only the first and the last record are read out.
+        base.whole = core::ScanBase(file, base.offsets, base.scan);
+        for (const std::size_t index : {std::size_t{0}, base.offsets.size() - 1}) {
+            MessageRecord r;
+            if (!base.offsets.empty() &&
+                core::ReadRecordAt(file, base.offsets[index], r, error) == core::RecordRead::Ok)
+                base.ends.push_back(r);
+        }
+        file.Close();
     }
-    file.Close();
-    core::MemoryBytes bytes(base.bytes);
-    base.whole = core::ScanBase(bytes, base.offsets, base.scan);
     if (!base.whole && !base.scan.damaged) {
         std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(),
                      base.scan.reason.c_str());
@@ -86,21 +101,15 @@ std::string WithLineFeeds(std::string text) {
 
 int Stats(const std::string& path) {
     LoadedBase base;
-    if (!LoadBase(path, base))
+    if (!LoadBase(path, base, Want::Index))
         return 1;
-    const auto& offsets = base.offsets;
     std::printf("file: %s\n", path.c_str());
     std::printf("bytes: %llu\n", static_cast<unsigned long long>(base.scan.fileSize));
-    std::printf("records: %zu\n", offsets.size());
+    std::printf("records: %zu\n", base.offsets.size());
     std::printf("new: %u\n", base.scan.newCount);
-    for (const auto& [label, index] :
-         {std::pair{"first", std::size_t{0}}, std::pair{"last", offsets.size() - 1}}) {
-        if (offsets.empty())
-            break;
-        MessageRecord r;
-        std::string reason;
-        if (ReadAt(base, index, r, reason))
-            std::printf("%s: %s\n", label, StampText(r).c_str());
+    if (base.ends.size() == 2) {
+        std::printf("first: %s\n", StampText(base.ends[0]).c_str());
+        std::printf("last: %s\n", StampText(base.ends[1]).c_str());
     }
     if (!base.whole) {
         ReportDamage(path, base.scan);
@@ -111,7 +120,7 @@ int Stats(const std::string& path) {
 
 int List(const std::string& path, const std::string& format) {
     LoadedBase base;
-    if (!LoadBase(path, base))
+    if (!LoadBase(path, base, Want::Records))
         return 1;
     const auto codePage = platform::CreateCodePage();
     const bool json = format == "json";
@@ -159,7 +168,7 @@ int List(const std::string& path, const std::string& format) {
 
 int Check(const std::string& path) {
     LoadedBase base;
-    if (!LoadBase(path, base))
+    if (!LoadBase(path, base, Want::Index))
         return 1;
     // Not damage: what a short tail or an unfinished append left; the next record replaces it.
     if (base.scan.tailLength != 0)

@@ -1,12 +1,16 @@
 #include "platform/File.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -46,7 +50,54 @@ bool SyncFolder(const std::string& path) {
     return synced;
 }
 
+// Where a guarded read goes back to when the file under its mapping was cut short.
+thread_local sigjmp_buf* t_guard = nullptr;
+struct sigaction g_previousBusHandler {};
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    if (t_guard != nullptr)
+        siglongjmp(*t_guard, 1);
+    // Not ours: whatever handled it before does now.
+    if (g_previousBusHandler.sa_flags & SA_SIGINFO) {
+        g_previousBusHandler.sa_sigaction(signal, info, context);
+        return;
+    }
+    ::sigaction(SIGBUS, &g_previousBusHandler, nullptr);
+    ::raise(SIGBUS);
+}
+
+void InstallBusHandler() {
+    static std::atomic<bool> installed{false};
+    if (installed.exchange(true))
+        return;
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &g_previousBusHandler);
+}
+
 } // namespace
+
+MappedFile::~MappedFile() {
+    if (m_data != nullptr)
+        ::munmap(const_cast<std::uint8_t*>(m_data), static_cast<std::size_t>(m_size));
+}
+
+bool ReadGuarded(void (*read)(void* context), void* context) {
+    InstallBusHandler();
+    // Put back on every way out of this frame, an exception from `read` included.
+    struct Restore {
+        sigjmp_buf* outer = t_guard;
+        ~Restore() { t_guard = outer; }
+    } restore;
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 1) != 0)
+        return false;
+    t_guard = &guard;
+    read(context);
+    return true;
+}
 
 File::~File() {
     Close();
@@ -224,6 +275,27 @@ bool File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+bool File::Map(MappedFile& mapped) {
+    const std::int64_t size = Size();
+    if (size <= 0)
+        return false;
+    // Filling the page table at once is quicker than page by page for a file that is read
+    // whole, but not for a huge (sparse, say) file whose first bytes already say enough.
+    constexpr std::int64_t kPopulateLimit = std::int64_t{1} << 30;
+    const int populate = size <= kPopulateLimit ? MAP_POPULATE : 0;
+    void* data = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE | populate,
+                        Fd(m_handle), 0);
+    if (data == MAP_FAILED) {
+        Fail("map");
+        return false;
+    }
+    if (mapped.m_data != nullptr)
+        ::munmap(const_cast<std::uint8_t*>(mapped.m_data), static_cast<std::size_t>(mapped.m_size));
+    mapped.m_data = static_cast<const std::uint8_t*>(data);
+    mapped.m_size = static_cast<std::uint64_t>(size);
     return true;
 }
 

@@ -513,6 +513,27 @@ TEST_F(MessageBaseTest, StartingRemovesReplacementsNobodyHolds) {
     EXPECT_TRUE(testing::FileExists(livePath)) << "a replacement being written is held";
 }
 
+TEST_F(MessageBaseTest, AFileCutShortUnderItsMappingIsAFailedReadNotACrash) {
+    WriteFileBytes(path(), std::string(1 << 20, 'x'));
+    platform::File file;
+    ASSERT_TRUE(file.Open(path(), platform::FileMode::ReadShared));
+    platform::MappedFile mapped;
+    ASSERT_TRUE(file.Map(mapped));
+    ::truncate(path().c_str(), 0); // another program cuts the file
+    struct Job {
+        const platform::MappedFile& mapped;
+        int sum = 0;
+    } job{mapped};
+    EXPECT_FALSE(platform::ReadGuarded(
+        [](void* context) {
+            auto& j = *static_cast<Job*>(context);
+            for (std::uint64_t i = 0; i < j.mapped.Size(); i += 4096)
+                j.sum += j.mapped.Data()[i];
+        },
+        &job));
+    EXPECT_TRUE(platform::ReadGuarded([](void*) {}, nullptr)) << "the next read is guarded anew";
+}
+
 TEST_F(MessageBaseTest, AHugeFileIsDamageNotACrash) {
     {
         platform::File file;
