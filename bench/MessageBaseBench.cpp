@@ -164,6 +164,47 @@ void BM_MessageBase_DeleteMiddle(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 
+// The viewer's steps on the big base: each reads or writes one record of it.
+struct ViewerBase {
+    std::string path = Shared().dir + "/viewer.msg";
+    core::MessageBase base{path, Shared().dir + "/h.txt", *Shared().clock};
+    ViewerBase() {
+        CopyFile(Shared().base, path, false);
+        base.LoadIndex();
+        base.current = base.count / 2;
+    }
+    ~ViewerBase() { std::filesystem::remove(path); }
+};
+
+void BM_Viewer_NextPrevious(benchmark::State& state) {
+    ViewerBase v;
+    core::MessageRecord r;
+    for (auto _ : state) {
+        if (!v.base.NextRecord(r) || !v.base.PreviousRecord(r))
+            state.SkipWithError("step failed");
+    }
+}
+
+// What Reply asks of the base: the shown record marked read.
+void BM_Viewer_ReplyMark(benchmark::State& state) {
+    ViewerBase v;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(v.base.MarkRead(v.base.current));
+}
+
+// Deleting the newest record; one is stored again outside the timing for the next round.
+void BM_Viewer_DeleteNewest(benchmark::State& state) {
+    ViewerBase v;
+    core::MessageRecord r = SampleRecord();
+    for (auto _ : state) {
+        if (v.base.DeleteRecord(v.base.count) != core::MessageBase::kDeleted)
+            state.SkipWithError("delete failed");
+        state.PauseTiming();
+        v.base.AppendRecord(r);
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_RawRead_1MiBBlocks)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_MessageBase_LoadIndex)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_BareAppend_OpenWriteClose)->Unit(benchmark::kMicrosecond);
@@ -172,6 +213,9 @@ BENCHMARK(BM_MessageBase_AppendRecord)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CopyFile)->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(BM_CopyFileSynced)->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(BM_MessageBase_DeleteMiddle)->Unit(benchmark::kMillisecond)->Iterations(8);
+BENCHMARK(BM_Viewer_NextPrevious)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Viewer_ReplyMark)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Viewer_DeleteNewest)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -209,6 +253,14 @@ int main(int argc, char** argv) {
           "<= 1.5");
     ratio("DeleteRecord (middle) / copy with fsync", "BM_MessageBase_DeleteMiddle",
           "BM_CopyFileSynced", "info");
+    const auto budget = [&](const char* what, const char* name, double perRound, double ms) {
+        if (t.count(name))
+            std::printf("%-44s %6.2f ms  (target <= %.0f ms)\n", what, t[name] * 1e3 / perRound,
+                        ms);
+    };
+    budget("viewer Next or Previous on 1M records", "BM_Viewer_NextPrevious", 2, 5);
+    budget("viewer Reply (mark read) on 1M records", "BM_Viewer_ReplyMark", 1, 5);
+    budget("viewer Delete of the newest on 1M records", "BM_Viewer_DeleteNewest", 1, 5);
     const auto rate = [&](const char* what, const char* baseline, const char* target) {
         if (t.count("BM_MessageBase_AppendRecord") && t.count(baseline))
             std::printf("%-44s %6.2fx  (target %s)\n", what,
