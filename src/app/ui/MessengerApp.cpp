@@ -2,6 +2,7 @@
 
 #include "app/ScannerNetwork.h"
 #include "app/StartupRules.h"
+#include "app/StartupTrace.h"
 #include "app/ui/MainDialog.h"
 #include "app/ui/PaletteColors.h"
 #include "controls/Resources.h"
@@ -54,6 +55,7 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     core::StartupOutcome start = core::BeginStartup(platform.environment, rawCommandLine);
     if (!start.proceed)
         return 0; // another instance runs: no window, no word
+    core::TraceStartup("single instance, working folder, settings store");
 
     const QString previousName = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName(QString::fromUtf8(
@@ -62,6 +64,7 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     QApplication::setWindowIcon(LoadIconResource(core::kNormalIcon));
     const SystemMessageSink reports(platform.shell);
     const PaletteColors colors;
+    core::TraceStartup("window icon and colours");
     // The network neighbourhood: the scanner on the system's network provider, unless the
     // caller brings its own.
     std::unique_ptr<core::NetworkScanner> scanner;
@@ -109,8 +112,10 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &scope, requestQuit);
 
     dialog = std::make_unique<MainDialog>(services, scanner.get());
+    core::TraceStartup("main window built and initialised");
     if (scanner)
         scanner->SetShellNamespace(platform::CreateShellNamespace()); // for "FastScan" 0
+    core::TraceStartup("shell namespace");
     if (!quitRequested) {
         QEventLoop run;
         bool finished = false;
@@ -119,6 +124,8 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
             run.quit();
         });
         dialog->show();
+        core::TraceStartup("window shown");
+        QTimer::singleShot(0, [] { core::TraceStartup("first events handled"); });
         if (onShown)
             onShown(*dialog);
         if (!finished)

@@ -1,6 +1,7 @@
 // Kestrola NET, the desktop program (MessengerApp).
 #include "app/SoundFolders.h"
 #include "app/StartupRules.h"
+#include "app/StartupTrace.h"
 #include "app/ui/MessengerApp.h"
 #include "platform/Platform.h"
 
@@ -9,16 +10,19 @@
 
 int main(int argc, char** argv) {
     using namespace kestrola;
+    core::TraceStartup("main");
     // The ports before anything else, then no capability left: nothing the toolkit loads (its
     // plug-ins follow the environment) ever runs with a right to the network.
     std::vector<std::string> notes;
     const auto mailslots = platform::CreateListeningMailslots(notes);
+    core::TraceStartup("ports taken, capabilities dropped");
     for (const std::string& note : notes)
         std::fprintf(stderr, "kestrola: %s\n", note.c_str());
     // Taken before the toolkit removes its own options from the arguments.
     const std::string commandLine = core::RawCommandLine(argc, argv);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    core::TraceStartup("toolkit started");
 
     const auto environment = platform::CreateProcessEnvironment();
     const auto codePage = platform::CreateCodePage();
@@ -28,6 +32,7 @@ int main(int argc, char** argv) {
     const auto sound =
         platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));
 
+    core::TraceStartup("platform objects made");
     const ui::MessengerPlatform messenger{
         *environment, *mailslots, *codePage, *clock, *shell, *sound, quitRequests.get(), {}, {}};
     return ui::RunMessengerApp(commandLine, messenger);
