@@ -252,7 +252,8 @@ def scenario_port_held():
 
 
 def encode_name(name, suffix=0):
-    raw = name.upper().encode().ljust(15, b" ") + bytes([suffix])
+    raw = (name if isinstance(name, bytes) else name.upper().encode()).ljust(15, b" ")
+    raw += bytes([suffix])
     return b"\x20" + bytes(c for b in raw for c in (0x41 + (b >> 4), 0x41 + (b & 15))) + b"\0"
 
 
@@ -318,6 +319,40 @@ def scenario_flood():
         check(growth < 4096, f"memory grew by {growth} kB during the flood")
 
 
+def scenario_hostile_text():
+    """One datagram whose names and text carry terminal controls and a byte that is no UTF-8
+    character: `listen` shows them escaped as text and as valid JSON, and hex stays raw."""
+    with Lab() as lab:
+        a, b, _ = three_hosts(lab)
+        text = b"\x1b]0;owned\x07\x1b]52;c;Zm9v\x07\x1b[2J\x9b2J"
+        data = b"EVIL\xff\0HOSTB\0" + text + b"\0"
+        packet = mailslot_datagram("10.213.0.1", b"EVIL\xff\x1b[2J", "HOSTB", data)
+        sender = ("import socket, sys\n"
+                  "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+                  "s.sendto(bytes.fromhex(sys.argv[1]), ('10.213.0.2', 138))\n")
+        for form in ("text", "json", "hex"):
+            proc = b.start([CLI, "listen", "--count", "1", "--timeout", "5", "--format", form],
+                           form)
+            wait_for(proc.err_path, r"^listening on ")
+            check(a.run([sys.executable, "-c", sender, packet.hex()]).returncode == 0, "send")
+            proc.wait(timeout=10)
+            with open(proc.out_path, "rb") as f:
+                out = f.read()
+            if form == "hex":
+                check(out.decode() == data.hex() + "\n", f"hex is not the message: {out!r}")
+                continue
+            shown = out.decode("utf-8")  # raises when not UTF-8
+            check(not re.search("[\x00-\x09\x0b-\x1f\x7f-\x9f]", shown),
+                  f"{form} output carries control characters: {out!r}")
+            if form == "json":
+                record = json.loads(shown)
+                check(record["sourceName"] == "EVIL\u00a0\u001b[2J<00>" and
+                      record["text"].startswith("\u001b]0;owned\u001b]52"), f"json: {record}")
+            else:
+                check("EVIL\u00a0\\x1B[2J<00> -> HOSTB<00>" in shown and
+                      "\\x1B]0;owned\\x1B]52;c;Zm9v\\x1B[2J" in shown, f"text: {shown}")
+
+
 def run(scenario):
     def start(cli):
         global CLI
@@ -334,4 +369,5 @@ if __name__ == "__main__":
         "nmblookup": run(scenario_nmblookup),
         "port-held": run(scenario_port_held),
         "flood": run(scenario_flood),
+        "hostile-text": run(scenario_hostile_text),
     })

@@ -200,6 +200,10 @@ int RunListenCommand(int argc, char** argv) {
         // Dropped by the receive rule (empty, or an empty sender) yet still shown here.
         const bool dropped = result != core::MessageReceived;
         core::DecodeDatagram(*codePage, record);
+        // Names travel in OEM bytes; shown, they are text of this system like the message.
+        const std::string sourceName = codePage->OemToAnsi(origin.sourceName);
+        const std::string destinationName = codePage->OemToAnsi(origin.destinationName);
+        const std::string mailslot = codePage->OemToAnsi(origin.mailslot);
         if (format == "hex") {
             std::printf("%s\n", Hex(whole).c_str());
         } else if (format == "json") {
@@ -211,19 +215,20 @@ int RunListenCommand(int argc, char** argv) {
                 static_cast<unsigned long long>(received),
                 platform::AddressText(origin.sourceAddress).c_str(), origin.sourcePort,
                 platform::AddressText(origin.destinationAddress).c_str(), origin.type,
-                JsonString(origin.sourceName).c_str(), JsonString(origin.destinationName).c_str(),
-                JsonString(origin.mailslot).c_str(), origin.length, dropped ? "true" : "false",
+                JsonString(sourceName).c_str(), JsonString(destinationName).c_str(),
+                JsonString(mailslot).c_str(), origin.length, dropped ? "true" : "false",
                 JsonString(record.from).c_str(), JsonString(record.to).c_str(),
                 JsonString(record.text).c_str(), Hex(whole).c_str());
         } else {
             std::printf("#%llu %s:%u %s -> %s %s to %s, %zu bytes%s\nFrom: %s\nTo:   %s\n%s\n\n",
                         static_cast<unsigned long long>(received),
                         platform::AddressText(origin.sourceAddress).c_str(), origin.sourcePort,
-                        origin.sourceName.c_str(), origin.destinationName.c_str(),
+                        Printable(sourceName).c_str(), Printable(destinationName).c_str(),
                         TypeName(origin.type).c_str(),
                         platform::AddressText(origin.destinationAddress).c_str(), origin.length,
-                        dropped ? " (dropped: empty sender)" : "", record.from.c_str(),
-                        record.to.c_str(), WithLineFeeds(record.text).c_str());
+                        dropped ? " (dropped: empty sender)" : "", Printable(record.from).c_str(),
+                        Printable(record.to).c_str(),
+                        Printable(WithLineFeeds(record.text), true).c_str());
         }
         std::fflush(stdout);
     }
