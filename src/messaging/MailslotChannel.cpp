@@ -92,4 +92,20 @@ platform::MailslotCounters MailslotChannel::Counters() const {
     return m_reader ? m_reader->Counters() : platform::MailslotCounters{};
 }
 
+std::vector<platform::SourceDrops> MailslotChannel::TakeDropEpisode() {
+    return m_reader ? m_reader->TakeDropEpisode() : std::vector<platform::SourceDrops>{};
+}
+
+std::string DropEpisodeText(const std::vector<platform::SourceDrops>& drops) {
+    std::string text = "Messages were lost because too many arrived at once:";
+    const char* separator = " ";
+    for (const platform::SourceDrops& d : drops) {
+        text +=
+            separator + std::to_string(d.dropped) + " from " +
+            (d.address == 0 ? std::string("other computers") : platform::AddressText(d.address));
+        separator = ", ";
+    }
+    return text + ".";
+}
+
 } // namespace kestrola::core

@@ -44,12 +44,18 @@ public:
     bool IsOpen() const { return m_open; }
     /// The local mailslot's counters (zero while closed).
     platform::MailslotCounters Counters() const;
+    /// Drops per source of an episode that has just ended (see MailslotReader); empty
+    /// otherwise. Called once per receive tick.
+    std::vector<platform::SourceDrops> TakeDropEpisode();
 
 private:
     platform::Mailslots& m_mailslots;
     std::unique_ptr<platform::MailslotReader> m_reader;
     bool m_open = false;
 };
+
+/// What the user is told of an episode of drops: how many messages of whom were lost.
+std::string DropEpisodeText(const std::vector<platform::SourceDrops>& drops);
 
 /// The local receiving mailslot.
 inline constexpr const char* kLocalMailslot = "\\\\.\\mailslot\\MESSNGR";

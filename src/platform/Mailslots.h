@@ -61,6 +61,13 @@ struct MailslotCounters {
     std::uint32_t waiting = 0; ///< messages in the queue now
 };
 
+/// Messages of one source address pushed out of a full local mailslot; address 0 stands for
+/// every source beyond the first `kMaxDropSources` of an episode.
+struct SourceDrops {
+    std::uint32_t address = 0;
+    std::uint64_t dropped = 0;
+};
+
 /// A name answer of the network.
 struct ResolvedName {
     std::uint32_t address = 0; ///< host byte order
@@ -81,6 +88,10 @@ public:
                       DatagramOrigin* origin) = 0;
     /// Counters since creation.
     virtual MailslotCounters Counters() const = 0;
+    /// The messages dropped per source during the latest episode of drops, once the episode has
+    /// ended: a call that finds no drop since the call before ends it. Empty otherwise, and for
+    /// mailslots that never drop. Called on every receive tick, it tells of each episode once.
+    virtual std::vector<SourceDrops> TakeDropEpisode() { return {}; }
 };
 
 /// Local and remote mailslots: create a local one by path ("\\.\mailslot\NAME"), write one

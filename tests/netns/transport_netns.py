@@ -278,11 +278,13 @@ def udp_receive_errors(host):
 
 
 def scenario_flood():
-    """10,000 datagrams into B while its program reads nothing: the queue stays at its bound of
-    256, the newest kept, every other one counted as dropped, and memory stays flat."""
+    """10,000 datagrams from A into B while its program reads nothing, with one message of C
+    before and one after: A keeps its share of the queue (its newest, in order), C loses
+    nothing, A's drops are counted against A and told once, and memory stays flat."""
     count = 10000
+    share = 64
     with Lab() as lab:
-        a, b, _ = three_hosts(lab)
+        a, b, c = three_hosts(lab)
         proc = b.start([CLI, "listen", "--hold", "4", "--count", "300", "--timeout", "1.5",
                         "--stats", "--format", "text"], "flood")
         wait_for(proc.err_path, r"^listening on ")
@@ -295,26 +297,37 @@ def scenario_flood():
         packets = "\n".join(
             mailslot_datagram("10.213.0.1", "HOSTA", "HOSTB",
                               b"HOSTA\0HOSTB\0flood %05d\0" % i).hex() for i in range(count))
+        send(c, "HOSTB", "before")
         started = time.monotonic()
         run = a.run([sys.executable, "-c", flooder], input=packets, timeout=60)
         check(run.returncode == 0, run.stderr)
         flood_seconds = time.monotonic() - started
+        send(c, "HOSTB", "after")
         proc.wait(timeout=30)
         kernel_drops = udp_receive_errors(b) - kernel_before
         with open(proc.err_path) as f:
-            stats = json.loads([line for line in f if line.startswith("{")][-1])
+            err = f.read()
+        stats = json.loads([line for line in err.splitlines() if line.startswith("{")][-1])
         with open(proc.out_path) as f:
-            numbers = [int(m) for m in re.findall(r"^flood (\d+)$", f.read(), re.M)]
+            out = f.read()
+        numbers = [int(m) for m in re.findall(r"^flood (\d+)$", out, re.M)]
         print(f"flood: sent {count} in {flood_seconds:.2f} s, stats {stats}, "
               f"kernel drops {kernel_drops}")
-        check(stats["received"] == 256 and len(numbers) == 256,
-              f"the queue was not at its bound: {stats}, {len(numbers)} read")
-        check(stats["dropped"] == stats["filed"] - 256, f"drops not counted: {stats}")
-        check(stats["filed"] + kernel_drops == count,
-              f"{count} sent, {stats['filed']} filed and {kernel_drops} dropped by the kernel")
-        check(stats["filed"] > 1000, f"only {stats['filed']} filed")
-        check(numbers == sorted(numbers) and numbers[-1] == max(numbers),
-              "the queue did not keep the newest in order")
+        check(re.findall(r"^(before|after)$", out, re.M) == ["before", "after"],
+              "C's messages were pushed out by A's")
+        check(stats["received"] == share + 2 and len(numbers) == share,
+              f"A did not keep its share: {stats}, {len(numbers)} read")
+        filed_a = stats["filed"] - 2
+        check(stats["dropped"] == filed_a - share and
+              stats["droppedBySource"] == {"10.213.0.1": filed_a - share},
+              f"drops not counted against A: {stats}")
+        told = re.findall(r"^kestrola-cli listen: Messages were lost.*$", err, re.M)
+        check(told == [f"kestrola-cli listen: Messages were lost because too many arrived at "
+                       f"once: {filed_a - share} from 10.213.0.1."], f"told: {told}")
+        check(filed_a + kernel_drops == count,
+              f"{count} sent, {filed_a} filed and {kernel_drops} dropped by the kernel")
+        check(filed_a > 1000, f"only {filed_a} filed")
+        check(numbers == sorted(numbers), "A's newest were not kept in order")
         growth = stats["peakMemoryKb"] - stats["peakMemoryKbAtOpen"]
         check(growth < 4096, f"memory grew by {growth} kB during the flood")
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -185,8 +186,23 @@ int RunListenCommand(int argc, char** argv) {
 
     std::uint64_t received = 0;
     core::MessageRecord record;
+    // Drops are told once per episode, looked for on a tick like the program's.
+    std::map<std::uint32_t, std::uint64_t> dropsBySource;
+    auto tellDrops = [&](const std::vector<platform::SourceDrops>& drops) {
+        if (drops.empty())
+            return;
+        std::fprintf(stderr, "kestrola-cli listen: %s\n", core::DropEpisodeText(drops).c_str());
+        std::fflush(stderr);
+        for (const platform::SourceDrops& d : drops)
+            dropsBySource[d.address] += d.dropped;
+    };
+    auto nextLook = Clock::now();
     while (g_stop == 0 && (count == 0 || received < count) &&
            (timeout == 0 || elapsed() < timeout + hold)) {
+        if (Clock::now() >= nextLook) {
+            tellDrops(channel.TakeDropEpisode());
+            nextLook = Clock::now() + std::chrono::milliseconds(500);
+        }
         platform::DatagramOrigin origin;
         std::string whole;
         const core::ReceiveResult result = channel.Receive(record, &origin, &whole);
@@ -232,15 +248,24 @@ int RunListenCommand(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
+    // An episode still going on ends here: the second look finds no drop since the first.
+    for (int look = 0; look < 2; ++look)
+        tellDrops(channel.TakeDropEpisode());
     if (args.Has("stats")) {
         const platform::MailslotCounters counters = channel.Counters();
+        std::string bySource;
+        for (const auto& [address, dropped] : dropsBySource)
+            bySource += (bySource.empty() ? "" : ", ") +
+                        JsonString(address == 0 ? "others" : platform::AddressText(address)) +
+                        ": " + std::to_string(dropped);
         std::fprintf(stderr,
                      "{\"received\": %llu, \"filed\": %llu, \"dropped\": %llu, \"waiting\": %u, "
-                     "\"peakMemoryKbAtOpen\": %ld, \"peakMemoryKb\": %ld}\n",
+                     "\"droppedBySource\": {%s}, \"peakMemoryKbAtOpen\": %ld, "
+                     "\"peakMemoryKb\": %ld}\n",
                      static_cast<unsigned long long>(received),
                      static_cast<unsigned long long>(counters.filed),
                      static_cast<unsigned long long>(counters.dropped), counters.waiting,
-                     memoryAtOpen, PeakMemoryKb());
+                     bySource.c_str(), memoryAtOpen, PeakMemoryKb());
     }
     return 0;
 }

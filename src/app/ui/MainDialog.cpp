@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QValidator>
+#include <cstdio>
 
 namespace kestrola::ui {
 
@@ -695,6 +696,14 @@ void MainDialog::NotifyTray(core::TrayOperation operation, core::AttentionIcon i
         m_trayIconId = 0;
         break;
     }
+}
+
+void MainDialog::ShowPassiveNotice(const std::string& text) {
+    if (m_tray != nullptr && m_tray->isVisible()) {
+        m_tray->showMessage(windowTitle(), Q(text), QSystemTrayIcon::Information, 15000);
+        return;
+    }
+    std::fprintf(stderr, "kestrola: %s\n", text.c_str());
 }
 
 void MainDialog::ShowTrayMenu() {

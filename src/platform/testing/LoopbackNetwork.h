@@ -135,6 +135,7 @@ private:
             return !m_host.readFails && m_inner->Read(buffer, capacity, got, origin);
         }
         MailslotCounters Counters() const override { return m_inner->Counters(); }
+        std::vector<SourceDrops> TakeDropEpisode() override { return m_inner->TakeDropEpisode(); }
 
     private:
         Host& m_host;
