@@ -137,6 +137,8 @@ ReceiveOutcome MainWindow::OnPollTimer() {
     // Once per episode of a full queue: who lost how many messages.
     if (const auto drops = m_channel.TakeDropEpisode(); !drops.empty())
         m_view.ShowPassiveNotice(DropEpisodeText(drops));
+    for (const std::string& notice : m_services.mailslots.TakeNotices())
+        m_view.ShowPassiveNotice(notice);
     return outcome;
 }
 

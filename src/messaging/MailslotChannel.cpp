@@ -79,6 +79,8 @@ bool MailslotChannel::Send(const std::string& target, const char* bytes, std::si
     }
     if (written != length)
         ShowSystemMessage(kNoRightSendLength);
+    else if (result.ok() && !result.detail.empty())
+        std::fprintf(stderr, "kestrola: %s\n", result.detail.c_str()); // sent, with a caveat
     return result.ok() && written == length;
 }
 

@@ -38,6 +38,10 @@ public:
     /// Writes `length` bytes as one datagram to the messenger mailslot of `target`; true only
     /// when all of them went out. Works whether or not the channel is open.
     bool Send(const std::string& target, const char* bytes, std::size_t length);
+    /// Resolves the names of a coming series of sends at once (see Mailslots::ResolveAhead).
+    void ResolveAhead(const std::vector<std::string>& targets) {
+        m_mailslots.ResolveAhead(targets);
+    }
     /// Closes the local mailslot when open.
     void Close();
 

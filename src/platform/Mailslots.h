@@ -110,6 +110,11 @@ public:
     /// nobody answered, which is not a failure).
     virtual MailslotResult ResolveName(const std::string& name, std::uint8_t suffix,
                                        std::vector<ResolvedName>& answers) = 0;
+    /// Asks the network for every target of a coming series of writes at once and keeps the
+    /// answers (and the lack of one) for those writes; a write then asks for nothing.
+    virtual void ResolveAhead(const std::vector<std::string>& targets) { (void)targets; }
+    /// What the network layer has to tell the user (a name in conflict), each text once.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
     /// Our computer name and workgroup.
     virtual NetbiosIdentity Identity() const = 0;
     /// The interfaces datagrams go out on.
