@@ -699,11 +699,10 @@ void MainDialog::NotifyTray(core::TrayOperation operation, core::AttentionIcon i
 }
 
 void MainDialog::ShowPassiveNotice(const std::string& text) {
-    if (m_tray != nullptr && m_tray->isVisible()) {
-        m_tray->showMessage(windowTitle(), Q(text), QSystemTrayIcon::Information, 15000);
-        return;
-    }
+    // The standard error keeps it for logs; the tray shows it to the person at the desk.
     std::fprintf(stderr, "kestrola: %s\n", text.c_str());
+    if (m_tray != nullptr && m_tray->isVisible())
+        m_tray->showMessage(windowTitle(), Q(text), QSystemTrayIcon::Information, 15000);
 }
 
 void MainDialog::ShowTrayMenu() {
