@@ -38,6 +38,7 @@ constexpr std::chrono::seconds kCacheLimit{600};
 // still reaches the computer should it have come up meanwhile.
 constexpr std::chrono::seconds kNobodyCacheTime{30};
 constexpr std::chrono::milliseconds kSecondAnswerWait{20};
+constexpr int kReceiveBuffer = 4 << 20;
 // Workgroups besides ours that one refresh of the browse list asks to announce themselves.
 constexpr std::size_t kRefreshedWorkgroups = 8;
 
@@ -185,6 +186,11 @@ MailslotResult LinuxDatagramService::Bind() {
                                     : MailslotStatus::Failed,
                 BindProblem(nb::kDatagramPort, error)};
     }
+    // A burst must wait in the kernel while the receive thread is not scheduled: a larger
+    // buffer where the system allows it (forced with CAP_NET_ADMIN, else up to rmem_max).
+    const int buffer = kReceiveBuffer;
+    if (::setsockopt(datagram, SOL_SOCKET, SO_RCVBUFFORCE, &buffer, sizeof buffer) != 0)
+        ::setsockopt(datagram, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
     // The name port only ever answers one asker: the kernel refuses it any broadcast, so that no
     // forged source can turn an answer into one to every host.
     const int name = OpenSocket(nb::kNameServicePort, false, error);
