@@ -19,7 +19,7 @@ endif()
 if(KESTROLA_BUILD_UI)
     add_executable(kestrola_window_driver netns/WindowDriver.cpp)
     target_link_libraries(kestrola_window_driver PRIVATE kestrola_ui Qt6::Test)
-    foreach(scenario receive edges burst window busy-lan)
+    foreach(scenario receive edges burst window unreachable busy-lan)
         add_test(NAME netns.messenger.${scenario}
                  COMMAND ${KESTROLA_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/netns/messenger_netns.py
                          ${scenario} $<TARGET_FILE:kestrola-net> $<TARGET_FILE:kestrola-cli>

@@ -9,6 +9,7 @@ import random
 import re
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import time
@@ -284,6 +285,57 @@ def scenario_window():
         check("send.wav" in sounds(files), f"sounds: {sounds(files)}")
 
 
+GHOSTS = """
+import select, socket, struct, sys, time
+frames, seconds = [bytes.fromhex(h) for h in sys.argv[1].split(",")], float(sys.argv[2])
+out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+out.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+ear = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+ear.bind(("", 137))
+asked, end, due = [], time.monotonic() + seconds, 0
+while time.monotonic() < end:
+    if time.monotonic() >= due:  # announced every half second, answering nothing
+        for frame in frames:
+            out.sendto(frame, ("10.213.0.255", 138))
+        due = time.monotonic() + 0.5
+    if select.select([ear], [], [], 0.05)[0]:
+        packet = ear.recv(512)
+        if len(packet) > 45 and packet[2] & 0xF8 == 0:  # a query, not a registration
+            raw = bytes(((packet[13 + 2 * i] - 65) << 4) | (packet[14 + 2 * i] - 65)
+                        for i in range(15))
+            asked.append(raw.decode().strip())
+print(" ".join(asked))
+"""
+
+
+def scenario_unreachable():
+    """Ten checked computers that are listed but answer no name query: the window asks for all
+    of them at once, then sends without asking again."""
+    from transport_netns import mailslot_datagram  # noqa: E402
+    with Lab() as lab:
+        a = lab.host("a", 1, "PC1")
+        g = lab.host("g", 2, "GHOSTS")
+        names = [f"GHOST{i}" for i in range(10)]
+        frames = []
+        for name in names:
+            announcement = (bytes([0x01, 0]) + struct.pack("<I", 60000) +
+                            name.encode().ljust(16, b"\0") + bytes([4, 0]) +
+                            struct.pack("<I", 0x1003) + bytes([15, 1, 0x55, 0xAA]) + b"\0")
+            frames.append(mailslot_datagram(g.address, "GHOSTS", "WORKGROUP", announcement,
+                                            slot=b"\\MAILSLOT\\BROWSE").hex())
+        ghosts = g.start([sys.executable, "-c", GHOSTS, ",".join(frames), "20"], "ghosts")
+        args = sum([["--check", name] for name in names], [])
+        _, out = drive(lab, a, *args, "--text", "anyone?")
+        ghosts.wait(timeout=30)
+        with open(ghosts.out_path) as f:
+            asked = [n for n in f.read().split() if n.startswith("GHOST")]  # not PC1's own
+        took = float(re.search(r"sent in ([\d.]+) s", out).group(1))
+        print(f"unreachable: the send to ten unanswered computers took {took:.2f} s; "
+              f"queries in order: {asked}")
+        check(sorted(asked[:10]) == names, f"not asked together: {asked}")
+        check(len(asked) == 30, f"{len(asked)} queries, three rounds expected: {asked}")
+
+
 FLOODER = """
 import socket, sys, time
 rate, seconds, packet = int(sys.argv[1]), float(sys.argv[2]), bytes.fromhex(sys.argv[3])
@@ -408,6 +460,7 @@ if __name__ == "__main__":
         "edges": run(scenario_edges),
         "burst": run(scenario_burst),
         "window": run(scenario_window),
+        "unreachable": run(scenario_unreachable),
         "busy-lan": run(scenario_busy_lan),
         "busy-lan-full": run(scenario_busy_lan_full),
     })
