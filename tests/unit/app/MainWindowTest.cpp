@@ -421,6 +421,17 @@ TEST(MainWindowReceive, LostMessagesAreToldOncePerEpisode) {
     }
 }
 
+TEST(MainWindowReceive, TheNetworkLayersNoticesAreShownOnce) {
+    MainWindowHarness h;
+    h.Start();
+    h.pc1->notices = {"Another computer (10.0.0.9) uses the name PC1 too"};
+    h.Tick();
+    h.Tick();
+    EXPECT_EQ(std::count(h.log->begin(), h.log->end(),
+                         "ShowPassiveNotice(Another computer (10.0.0.9) uses the name PC1 too)"),
+              1);
+}
+
 TEST(MainWindowHistory, WithHistoryOffNothingIsWritten) {
     MainWindowHarness h;
     h.Start();
