@@ -270,9 +270,9 @@ void SendForged(std::uint32_t source, std::uint16_t sourcePort, std::uint32_t de
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(destination);
-    EXPECT_EQ(::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                       sizeof to),
-              static_cast<ssize_t>(packet.size()));
+    EXPECT_EQ(
+        ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+        static_cast<ssize_t>(packet.size()));
     ::close(fd);
 }
 
@@ -385,12 +385,10 @@ TEST_F(LinuxDatagramServiceTest, TwoHostsWithOneNameAreToldAndASendSaysSo) {
 
     auto a = Service(s_a, "HOSTA", "WORKGROUP");
     std::size_t written = 0;
-    const MailslotResult sent = NetnsLab::In(s_a, [&] {
-        return a->WriteMailslot("\\\\HOSTB\\mailslot\\messngr", "x", written);
-    });
+    const MailslotResult sent = NetnsLab::In(
+        s_a, [&] { return a->WriteMailslot("\\\\HOSTB\\mailslot\\messngr", "x", written); });
     ASSERT_TRUE(sent.ok()) << sent.detail;
-    EXPECT_NE(sent.detail.find("two computers answer for HOSTB"), std::string::npos)
-        << sent.detail;
+    EXPECT_NE(sent.detail.find("two computers answer for HOSTB"), std::string::npos) << sent.detail;
 }
 
 TEST_F(LinuxDatagramServiceTest, KnownGroupsAndGroupAnswersGoAsBroadcasts) {
