@@ -5,6 +5,7 @@ target_sources(kestrola_platform PRIVATE
     platform/AnnouncementSchedule.cpp
     platform/BrowseList.cpp
     platform/NetworkProvider.cpp
+    platform/ReceiveDecision.cpp
     platform/linux/LinuxNetworkProvider.cpp
     platform/linux/LinuxServiceControl.cpp
     platform/netbios/BrowserFrame.cpp

@@ -19,13 +19,13 @@ endif()
 if(KESTROLA_BUILD_UI)
     add_executable(kestrola_window_driver netns/WindowDriver.cpp)
     target_link_libraries(kestrola_window_driver PRIVATE kestrola_ui Qt6::Test)
-    foreach(scenario receive edges burst window reader)
+    foreach(scenario receive edges burst window reader unreachable busy-lan)
         add_test(NAME netns.messenger.${scenario}
                  COMMAND ${KESTROLA_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/netns/messenger_netns.py
                          ${scenario} $<TARGET_FILE:kestrola-net> $<TARGET_FILE:kestrola-cli>
                          $<TARGET_FILE:kestrola_window_driver>)
         set_tests_properties(netns.messenger.${scenario} PROPERTIES
-                             LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 120)
+                             LABELS netns SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 180)
     endforeach()
     # Without capabilities, and beside Samba's nmbd (only ever inside the test's namespaces).
     foreach(scenario capabilities samba)

@@ -7,6 +7,7 @@ kestrola_add_tests(kestrola_network_tests unit
     unit/platform/BrowseListTest.cpp
     unit/platform/BrowserFrameTest.cpp
     unit/platform/LinuxNetworkProviderTest.cpp
+    unit/platform/ReceiveDecisionTest.cpp
 )
 
 # In-process tests of the browse list and the provider between namespaces of a lab.

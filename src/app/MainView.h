@@ -167,6 +167,9 @@ public:
                             const std::string& tip) = 0;
     /// Opens the "tray" menu at the mouse; its choice comes back as a command.
     virtual void ShowTrayMenu() = 0;
+    /// Tells the user something that needs no answer, the least intrusive way that is still
+    /// seen: a notification of the tray icon that goes by itself; and on the standard error.
+    virtual void ShowPassiveNotice(const std::string& text) = 0;
 };
 
 } // namespace kestrola::core

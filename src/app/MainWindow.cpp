@@ -158,7 +158,13 @@ ReceiveOutcome MainWindow::OnPollTimer() {
             MinimizeWindow();
     }
     m_tray.RefreshAttention();
-    return m_receiver.Poll();
+    const ReceiveOutcome outcome = m_receiver.Poll();
+    // Once per episode of a full queue: who lost how many messages.
+    if (const auto drops = m_channel.TakeDropEpisode(); !drops.empty())
+        m_view.ShowPassiveNotice(DropEpisodeText(drops));
+    for (const std::string& notice : m_services.mailslots.TakeNotices())
+        m_view.ShowPassiveNotice(notice);
+    return outcome;
 }
 
 void MainWindow::OnCommand(int id) {

@@ -79,6 +79,8 @@ bool MailslotChannel::Send(const std::string& target, const char* bytes, std::si
     }
     if (written != length)
         ShowSystemMessage(kNoRightSendLength);
+    else if (result.ok() && !result.detail.empty())
+        std::fprintf(stderr, "kestrola: %s\n", result.detail.c_str()); // sent, with a caveat
     return result.ok() && written == length;
 }
 
@@ -90,6 +92,22 @@ void MailslotChannel::Close() {
 
 platform::MailslotCounters MailslotChannel::Counters() const {
     return m_reader ? m_reader->Counters() : platform::MailslotCounters{};
+}
+
+std::vector<platform::SourceDrops> MailslotChannel::TakeDropEpisode() {
+    return m_reader ? m_reader->TakeDropEpisode() : std::vector<platform::SourceDrops>{};
+}
+
+std::string DropEpisodeText(const std::vector<platform::SourceDrops>& drops) {
+    std::string text = "Messages were lost because too many arrived at once:";
+    const char* separator = " ";
+    for (const platform::SourceDrops& d : drops) {
+        text +=
+            separator + std::to_string(d.dropped) + " from " +
+            (d.address == 0 ? std::string("other computers") : platform::AddressText(d.address));
+        separator = ", ";
+    }
+    return text + ".";
 }
 
 } // namespace kestrola::core

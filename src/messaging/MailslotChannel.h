@@ -38,18 +38,28 @@ public:
     /// Writes `length` bytes as one datagram to the messenger mailslot of `target`; true only
     /// when all of them went out. Works whether or not the channel is open.
     bool Send(const std::string& target, const char* bytes, std::size_t length);
+    /// Resolves the names of a coming series of sends at once (see Mailslots::ResolveAhead).
+    void ResolveAhead(const std::vector<std::string>& targets) {
+        m_mailslots.ResolveAhead(targets);
+    }
     /// Closes the local mailslot when open.
     void Close();
 
     bool IsOpen() const { return m_open; }
     /// The local mailslot's counters (zero while closed).
     platform::MailslotCounters Counters() const;
+    /// Drops per source of an episode that has just ended (see MailslotReader); empty
+    /// otherwise. Called once per receive tick.
+    std::vector<platform::SourceDrops> TakeDropEpisode();
 
 private:
     platform::Mailslots& m_mailslots;
     std::unique_ptr<platform::MailslotReader> m_reader;
     bool m_open = false;
 };
+
+/// What the user is told of an episode of drops: how many messages of whom were lost.
+std::string DropEpisodeText(const std::vector<platform::SourceDrops>& drops);
 
 /// The local receiving mailslot.
 inline constexpr const char* kLocalMailslot = "\\\\.\\mailslot\\MESSNGR";

@@ -57,6 +57,7 @@ SendOutcome Sender::SendComposed() {
         allSent = SendToRecipient(recipient, text);
         outcome.succeeded += allSent ? 1 : 0;
     } else {
+        m_channel.ResolveAhead(checked);
         for (const std::string& name : checked) {
             texts.recipient = name;
             outcome.recipients.push_back(name);

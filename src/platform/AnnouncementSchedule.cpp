@@ -8,21 +8,31 @@ void AnnouncementSchedule::Start(Clock::time_point now) {
     m_running = true;
     m_interval = std::chrono::seconds{0};
     m_next = now;
+    m_last = now - kAnswerGap;
 }
 
 std::chrono::seconds AnnouncementSchedule::Announce(Clock::time_point now) {
     if (m_interval < kLongest)
         m_interval += kStep;
     m_next = now + m_interval;
+    m_last = now;
     return m_interval;
 }
 
-void AnnouncementSchedule::Requested(Clock::time_point now, Clock::duration delay) {
+void AnnouncementSchedule::Requested(Clock::time_point now, Clock::duration delay,
+                                     std::uint32_t requester) {
     if (!m_running)
         return;
+    if (const auto it = m_requesters.find(requester);
+        it != m_requesters.end() && now - it->second < kRequesterGap)
+        return;
+    if (m_requesters.size() >= kMaxRequesters)
+        std::erase_if(m_requesters, [&](const auto& r) { return now - r.second >= kRequesterGap; });
+    if (m_requesters.size() < kMaxRequesters)
+        m_requesters[requester] = now;
     // One lost announcement must not leave us out of the lists for long.
     m_interval = std::min(m_interval, kAfterRequest);
-    m_next = std::min(m_next, now + delay);
+    m_next = std::min(m_next, std::max<Clock::time_point>(now + delay, m_last + kAnswerGap));
 }
 
 } // namespace kestrola::platform

@@ -41,6 +41,7 @@ public:
                 return false;
             message = std::move(it->second.messages.front());
             it->second.messages.pop_front();
+            Forget(it->second, message);
             it->second.counters.waiting = static_cast<std::uint32_t>(it->second.messages.size());
         }
         got = std::min(capacity, message.bytes.size());
@@ -49,6 +50,23 @@ public:
         if (origin != nullptr)
             *origin = std::move(message.origin);
         return true;
+    }
+
+    std::vector<SourceDrops> TakeDropEpisode() override {
+        const std::lock_guard lock(m_registry->m_mutex);
+        const auto it = m_registry->m_queues.find(m_key);
+        if (it == m_registry->m_queues.end())
+            return {};
+        Queue& queue = it->second;
+        if (queue.droppedSinceLook) {
+            queue.droppedSinceLook = false; // the episode goes on
+            return {};
+        }
+        std::vector<SourceDrops> told;
+        for (const auto& [address, dropped] : queue.episode)
+            told.push_back({address, dropped});
+        queue.episode.clear();
+        return told;
     }
 
     MailslotCounters Counters() const override {
@@ -90,15 +108,43 @@ bool MailslotRegistry::File(std::string_view name, std::string message, Datagram
         return false;
     }
     Queue& queue = it->second;
-    // A reader that falls behind loses the oldest messages, never the newest.
-    if (queue.messages.size() >= kQueueBound) {
-        queue.messages.pop_front();
-        ++queue.counters.dropped;
+    // A reader that falls behind loses the oldest messages, never the newest; and a source that
+    // sends more than its share loses its own.
+    const std::uint32_t source = origin.sourceAddress;
+    if (queue.held[source] >= kSourceShare) {
+        DropFor(queue, source);
+    } else if (queue.messages.size() >= kQueueBound) {
+        const auto most =
+            std::max_element(queue.held.begin(), queue.held.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        DropFor(queue, most->first);
     }
+    ++queue.held[source];
     queue.messages.push_back({std::move(message), std::move(origin)});
     ++queue.counters.filed;
     queue.counters.waiting = static_cast<std::uint32_t>(queue.messages.size());
     return true;
+}
+
+void MailslotRegistry::Forget(Queue& queue, const Message& message) {
+    const auto held = queue.held.find(message.origin.sourceAddress);
+    if (held != queue.held.end() && --held->second == 0)
+        queue.held.erase(held);
+}
+
+void MailslotRegistry::DropFor(Queue& queue, std::uint32_t source) {
+    const auto oldest =
+        std::find_if(queue.messages.begin(), queue.messages.end(),
+                     [&](const Message& m) { return m.origin.sourceAddress == source; });
+    if (oldest == queue.messages.end())
+        return;
+    Forget(queue, *oldest);
+    queue.messages.erase(oldest);
+    ++queue.counters.dropped;
+    queue.droppedSinceLook = true;
+    // A flood from forged addresses must not grow the tally without bound.
+    const bool named = queue.episode.count(source) != 0 || queue.episode.size() < kMaxDropSources;
+    ++queue.episode[named ? source : 0];
 }
 
 bool MailslotRegistry::Has(std::string_view name) const {

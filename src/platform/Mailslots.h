@@ -61,6 +61,13 @@ struct MailslotCounters {
     std::uint32_t waiting = 0; ///< messages in the queue now
 };
 
+/// Messages of one source address pushed out of a full local mailslot; address 0 stands for
+/// every source beyond the first `kMaxDropSources` of an episode.
+struct SourceDrops {
+    std::uint32_t address = 0;
+    std::uint64_t dropped = 0;
+};
+
 /// A name answer of the network.
 struct ResolvedName {
     std::uint32_t address = 0; ///< host byte order
@@ -90,6 +97,10 @@ public:
                       DatagramOrigin* origin) = 0;
     /// Counters since creation.
     virtual MailslotCounters Counters() const = 0;
+    /// The messages dropped per source during the latest episode of drops, once the episode has
+    /// ended: a call that finds no drop since the call before ends it. Empty otherwise, and for
+    /// mailslots that never drop. Called on every receive tick, it tells of each episode once.
+    virtual std::vector<SourceDrops> TakeDropEpisode() { return {}; }
 };
 
 /// Local and remote mailslots: create a local one by path ("\\.\mailslot\NAME"), write one
@@ -108,6 +119,11 @@ public:
     /// nobody answered, which is not a failure).
     virtual MailslotResult ResolveName(const std::string& name, std::uint8_t suffix,
                                        std::vector<ResolvedName>& answers) = 0;
+    /// Asks the network for every target of a coming series of writes at once and keeps the
+    /// answers (and the lack of one) for those writes; a write then asks for nothing.
+    virtual void ResolveAhead(const std::vector<std::string>& targets) { (void)targets; }
+    /// What the network layer has to tell the user (a name in conflict), each text once.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
     /// Our computer name and workgroup.
     virtual NetbiosIdentity Identity() const = 0;
     /// The interfaces datagrams go out on.

@@ -6,6 +6,7 @@
 #include "platform/linux/LinuxCodePage.h"
 #include "platform/linux/LinuxNetbiosIdentity.h"
 #include "platform/netbios/DatagramPacket.h"
+#include "platform/netbios/NameServicePacket.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -27,6 +28,7 @@ protected:
         s_lab = new NetnsLab();
         s_a = s_lab->AddHost(1);
         s_b = s_lab->AddHost(2);
+        s_c = s_lab->AddHost(3);
     }
     static void TearDownTestSuite() {
         delete s_lab;
@@ -94,6 +96,7 @@ protected:
     static inline NetnsLab* s_lab = nullptr;
     static inline std::string s_a;
     static inline std::string s_b;
+    static inline std::string s_c;
 };
 
 TEST_F(LinuxDatagramServiceTest, UnicastFromPort138AfterOneQueryThenFromTheCache) {
@@ -235,6 +238,157 @@ TEST_F(LinuxDatagramServiceTest, AnswersForItsOwnNamesOnly) {
             EXPECT_EQ(answers[0].group, c.group) << c.name;
         }
     }
+}
+
+// A UDP datagram with a source address and port of our choosing, as a forger sends it.
+void SendForged(std::uint32_t source, std::uint16_t sourcePort, std::uint32_t destination,
+                std::uint16_t port, const std::string& payload) {
+    std::string packet(28, '\0');
+    auto put16 = [&](std::size_t at, std::uint16_t v) {
+        packet[at] = static_cast<char>(v >> 8);
+        packet[at + 1] = static_cast<char>(v);
+    };
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        put16(at, static_cast<std::uint16_t>(v >> 16));
+        put16(at + 2, static_cast<std::uint16_t>(v));
+    };
+    // IPv4, 20 bytes of header; the kernel fills length, id and checksum (and a source of
+    // 0.0.0.0, so that one cannot be forged here).
+    packet[0] = 0x45;
+    packet[8] = 64;
+    packet[9] = IPPROTO_UDP;
+    put32(12, source);
+    put32(16, destination);
+    put16(20, sourcePort);
+    put16(22, port);
+    put16(24, static_cast<std::uint16_t>(8 + payload.size())); // checksum 0: none
+    packet += payload;
+    const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+    ASSERT_GE(fd, 0);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(destination);
+    EXPECT_EQ(
+        ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+        static_cast<ssize_t>(packet.size()));
+    ::close(fd);
+}
+
+TEST_F(LinuxDatagramServiceTest, NoAnswerToAForgedSource) {
+    auto b = Service(s_b, "HOSTB", "WORKGROUP");
+    std::unique_ptr<MailslotReader> atB;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    const std::string query = netbios::BuildNameQuery(0x4242, {"HOSTB", 0}, true);
+    struct Case {
+        std::uint32_t source, destination;
+        std::uint16_t port;
+        bool answered;
+    };
+    // Host A listens on UDP 137 and hears whatever B answers, to it or as a broadcast.
+    const Case cases[] = {
+        {0x0AD500FF, 0x0AD50002, 137, false}, // the subnet's broadcast address
+        {0x0AD50001, 0x0AD50002, 0, false},   // port 0
+        {0x0AD50001, 0x0AD50002, 137, true},  // host A itself
+    };
+    std::uint64_t answered = 0;
+    for (const Case& c : cases) {
+        const int heard = NetnsLab::In(s_a, [&] {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in at{};
+            at.sin_family = AF_INET;
+            at.sin_port = htons(137);
+            EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+            SendForged(c.source, c.port, c.destination, 137, query);
+            timeval wait{0, 300'000};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            char buffer[512];
+            int count = 0; // responses; B's own start-up broadcasts are requests
+            while (::recv(fd, buffer, sizeof buffer, 0) > 2)
+                count += (buffer[2] & 0x80) != 0;
+            ::close(fd);
+            return count;
+        });
+        EXPECT_EQ(heard, c.answered ? 1 : 0) << std::hex << c.source << " port " << c.port;
+        answered += c.answered;
+    }
+    EXPECT_EQ(b->Stats().queriesAnswered, answered);
+    EXPECT_EQ(b->Stats().forgedSources, std::size(cases) - answered);
+}
+
+TEST_F(LinuxDatagramServiceTest, UnansweredNamesAreAskedTogetherAndThenNotAgain) {
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    // Host B has no service: a bare socket on UDP 137 hears every query and answers none.
+    const int ear = NetnsLab::In(s_b, [] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(137);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+        return fd;
+    });
+    std::vector<std::string> targets;
+    for (int i = 0; i < 10; ++i)
+        targets.push_back("GONE" + std::to_string(i));
+    const auto started = std::chrono::steady_clock::now();
+    NetnsLab::In(s_a, [&] {
+        a->ResolveAhead(targets);
+        return 0;
+    });
+    for (const std::string& target : targets)
+        ASSERT_TRUE(Write(s_a, *a, "\\\\" + target + "\\mailslot\\messngr", "x"));
+    ASSERT_TRUE(Write(s_a, *a, "\\\\GONE0\\mailslot\\messngr", "again"));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("ten unanswered recipients and one again: %.2f s\n", seconds);
+
+    std::vector<std::string> asked;
+    char buffer[512];
+    while (true) {
+        const ssize_t n = ::recv(ear, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n <= 0)
+            break;
+        const auto parsed = netbios::ParseNameServicePacket(
+            {reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(n)});
+        asked.push_back(parsed.packet.name.name);
+    }
+    ::close(ear);
+    // Three rounds of the ten names, each round all of them, and none for the writes.
+    ASSERT_EQ(asked.size(), 30u);
+    for (std::size_t i = 0; i < asked.size(); ++i)
+        EXPECT_EQ(asked[i], targets[i % 10]) << i;
+}
+
+TEST_F(LinuxDatagramServiceTest, TwoHostsWithOneNameAreToldAndASendSaysSo) {
+    auto b = Service(s_b, "HOSTB", "WORKGROUP");
+    std::unique_ptr<MailslotReader> atB, atC;
+    ASSERT_TRUE(Create(s_b, *b, "\\\\.\\mailslot\\MESSNGR", atB).ok());
+    // C comes second with the same name: B refuses C's claim, and C hears B answer for it.
+    auto c = Service(s_c, "hostb", "WORKGROUP");
+    ASSERT_TRUE(Create(s_c, *c, "\\\\.\\mailslot\\MESSNGR", atC).ok());
+    const std::pair<LinuxDatagramService*, std::string> told[] = {{b.get(), "10.213.0.3"},
+                                                                  {c.get(), "10.213.0.2"}};
+    for (const auto& [service, other] : told) {
+        std::vector<std::string> notices;
+        for (int i = 0; i < 100 && notices.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            notices = service->TakeNotices();
+        }
+        ASSERT_EQ(notices.size(), 1u) << other;
+        EXPECT_NE(notices[0].find("(" + other + ") uses the name"), std::string::npos)
+            << notices[0];
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(b->TakeNotices().empty()) << "told once";
+    EXPECT_TRUE(c->TakeNotices().empty()) << "told once";
+
+    auto a = Service(s_a, "HOSTA", "WORKGROUP");
+    std::size_t written = 0;
+    const MailslotResult sent = NetnsLab::In(
+        s_a, [&] { return a->WriteMailslot("\\\\HOSTB\\mailslot\\messngr", "x", written); });
+    ASSERT_TRUE(sent.ok()) << sent.detail;
+    EXPECT_NE(sent.detail.find("two computers answer for HOSTB"), std::string::npos) << sent.detail;
 }
 
 TEST_F(LinuxDatagramServiceTest, KnownGroupsAndGroupAnswersGoAsBroadcasts) {

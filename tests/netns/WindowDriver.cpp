@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -127,8 +128,12 @@ int main(int argc, char** argv) {
         if (!to.empty())
             QTest::keyClicks(window.RecipientBox()->lineEdit(), QString::fromUtf8(to.c_str()));
         QTest::keyClicks(window.ComposerEdit(), QString::fromUtf8(text.c_str()));
+        // The send runs inside the click: the window paints nothing until it returns.
+        QElapsedTimer sending;
+        sending.start();
         QTest::mouseClick(window.Button(core::kSendButton), Qt::LeftButton);
-        std::printf("sent; recipient box: %s; indicator: %s\n",
+        std::printf("sent in %.2f s; recipient box: %s; indicator: %s\n",
+                    static_cast<double>(sending.elapsed()) / 1000,
                     window.RecipientBox()->currentText().toUtf8().constData(),
                     window.Label(core::kLengthIndicator)->text().toUtf8().constData());
         std::fflush(stdout);

@@ -9,6 +9,7 @@ import random
 import re
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import time
@@ -317,6 +318,167 @@ def scenario_window():
         check("send.wav" in sounds(files), f"sounds: {sounds(files)}")
 
 
+GHOSTS = """
+import select, socket, struct, sys, time
+frames, seconds = [bytes.fromhex(h) for h in sys.argv[1].split(",")], float(sys.argv[2])
+out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+out.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+ear = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+ear.bind(("", 137))
+asked, end, due = [], time.monotonic() + seconds, 0
+while time.monotonic() < end:
+    if time.monotonic() >= due:  # announced every half second, answering nothing
+        for frame in frames:
+            out.sendto(frame, ("10.213.0.255", 138))
+        due = time.monotonic() + 0.5
+    if select.select([ear], [], [], 0.05)[0]:
+        packet = ear.recv(512)
+        if len(packet) > 45 and packet[2] & 0xF8 == 0:  # a query, not a registration
+            raw = bytes(((packet[13 + 2 * i] - 65) << 4) | (packet[14 + 2 * i] - 65)
+                        for i in range(15))
+            asked.append(raw.decode().strip())
+print(" ".join(asked))
+"""
+
+
+def scenario_unreachable():
+    """Ten checked computers that are listed but answer no name query: the window asks for all
+    of them at once, then sends without asking again."""
+    from transport_netns import mailslot_datagram  # noqa: E402
+    with Lab() as lab:
+        a = lab.host("a", 1, "PC1")
+        g = lab.host("g", 2, "GHOSTS")
+        names = [f"GHOST{i}" for i in range(10)]
+        frames = []
+        for name in names:
+            announcement = (bytes([0x01, 0]) + struct.pack("<I", 60000) +
+                            name.encode().ljust(16, b"\0") + bytes([4, 0]) +
+                            struct.pack("<I", 0x1003) + bytes([15, 1, 0x55, 0xAA]) + b"\0")
+            frames.append(mailslot_datagram(g.address, "GHOSTS", "WORKGROUP", announcement,
+                                            slot=b"\\MAILSLOT\\BROWSE").hex())
+        ghosts = g.start([sys.executable, "-c", GHOSTS, ",".join(frames), "20"], "ghosts")
+        args = sum([["--check", name] for name in names], [])
+        _, out = drive(lab, a, *args, "--text", "anyone?")
+        ghosts.wait(timeout=30)
+        with open(ghosts.out_path) as f:
+            asked = [n for n in f.read().split() if n.startswith("GHOST")]  # not PC1's own
+        took = float(re.search(r"sent in ([\d.]+) s", out).group(1))
+        print(f"unreachable: the send to ten unanswered computers took {took:.2f} s; "
+              f"queries in order: {asked}")
+        check(sorted(asked[:10]) == names, f"not asked together: {asked}")
+        check(len(asked) == 30, f"{len(asked)} queries, three rounds expected: {asked}")
+
+
+FLOODER = """
+import socket, sys, time
+rate, seconds, packet = int(sys.argv[1]), float(sys.argv[2]), bytes.fromhex(sys.argv[3])
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+batch = max(1, rate // 100)  # every 10 ms; never more than rate * seconds in all
+started = time.monotonic()
+for tick in range(int(seconds * 100)):
+    for _ in range(batch):
+        try:
+            s.sendto(packet, (sys.argv[4], 138))
+        except OSError:
+            pass
+    pause = started + (tick + 1) / 100 - time.monotonic()
+    if pause > 0:
+        time.sleep(pause)
+"""
+
+
+def process_figures(pid):
+    """CPU seconds used so far and resident memory in kB of a process."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    cpu = (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    with open(f"/proc/{pid}/status") as f:
+        rss = int(re.search(r"^VmRSS:\s+(\d+)", f.read(), re.M).group(1))
+    return cpu, rss
+
+
+def busy_lan(hosts, rate, seconds):
+    """A LAN of `hosts` listeners announcing themselves in five workgroups and the program in
+    one more host: a scan from there lists them all within its collection time. Then three
+    hosts flood the program with `rate` datagrams a second each for `seconds` while a fourth
+    sends one message a second: the program keeps taking one message a tick, its memory stays
+    within 10 MB of where it was, every message of the fourth arrives, and the drops are told
+    per source."""
+    from transport_netns import mailslot_datagram, udp_receive_errors  # noqa: E402
+    with Lab() as lab:
+        started = time.monotonic()
+        groups = [f"WG{i}" for i in range(1, 6)]
+        program = lab.host("p", 1, "PROGRAM", "WG1")
+        senders = [lab.host(f"s{i}", 2 + i, f"SENDER{i}", "WG1") for i in range(4)]
+        peers = [lab.host(f"h{i}", 10 + i, f"HOST{i:03}", groups[i % 5]) for i in range(hosts)]
+        for peer in peers:
+            peer.start([CLI, "listen", "--format", "hex"], "listen")
+        for peer in peers:
+            wait_for(os.path.join(lab.work, f"{peer.label}-listen.out.err"), r"^listening on ")
+        built = time.monotonic() - started
+        # A fresh browse in the program's host, before the program holds its ports.
+        run = program.run([CLI, "browse", "--format", "json"], timeout=60)
+        check(run.returncode == 0, f"browse: {run.stderr}")
+        listed = {g["name"]: {c["name"] for c in g["computers"]}
+                  for g in json.loads(run.stdout)["workgroups"]}
+        for i, peer in enumerate(peers):
+            check(peer.name in listed.get(groups[i % 5], set()),
+                  f"{peer.name} not listed in {groups[i % 5]}: {sorted(listed)}")
+
+        files = start_program(lab, program, EventsSettings__AutoShowNewMSG=0)
+        pid = files["proc"].pid  # `ip netns exec` runs the program in its own process
+        time.sleep(1)
+        cpu_before, rss_before = process_figures(pid)
+        kernel_before = udp_receive_errors(program)
+        stored_before = len(sounds(files))
+        floods = []
+        for i, sender in enumerate(senders[:3]):
+            packet = mailslot_datagram(sender.address, sender.name, "PROGRAM",
+                                       f"{sender.name}\0PROGRAM\0flood\0".encode())
+            floods.append(sender.start([sys.executable, "-c", FLOODER, str(rate), str(seconds),
+                                        packet.hex(), program.address], "flood"))
+        flood_started = time.monotonic()
+        for n in range(int(seconds)):
+            send(senders[3], "PROGRAM", f"steady {n}")
+            time.sleep(max(0, flood_started + n + 1 - time.monotonic()))
+        for proc in floods:
+            proc.wait(timeout=seconds + 30)
+        flood_took = time.monotonic() - flood_started
+        cpu_after, rss_after = process_figures(pid)
+        kernel_drops = udp_receive_errors(program) - kernel_before
+        stored_during = len(sounds(files)) - stored_before
+        # The queue keeps each flooder's newest; the steady host's messages come first.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            found = records(files) if len(sounds(files)) > stored_before else []
+            steady = [r["text"] for r in found if r["from"] == "SENDER3"]
+            if len(steady) == int(seconds):
+                break
+            time.sleep(0.5)
+        # The drops are told once a tick has seen none after the flood.
+        told = re.findall(r"Messages were lost.*",
+                          wait_for(files["proc"].err_path, r"Messages were lost", seconds=5))
+        stop_program(files)
+        cpu = (cpu_after - cpu_before) / flood_took
+        print(f"busy-lan: {hosts} hosts built in {built:.1f} s, all listed; flood 3 x {rate}/s "
+              f"for {seconds} s took {flood_took:.1f} s; program CPU {100 * cpu:.0f} %, "
+              f"RSS {rss_before} kB before, {rss_after} kB after; {stored_during} messages "
+              f"taken during the flood; {kernel_drops} dropped by the kernel; drops told: {told}")
+        check(steady == [f"steady {n}" for n in range(int(seconds))], f"steady: {steady}")
+        check(rss_after - rss_before <= 10 * 1024, f"memory grew {rss_after - rss_before} kB")
+        check(stored_during >= 1.6 * seconds, f"only {stored_during} taken in {flood_took:.1f} s")
+        check(len(told) == 1 and all(f"from {s.address}" in told[0] for s in senders[:3]),
+              f"drops not told once per source: {told}")
+
+
+def scenario_busy_lan():
+    busy_lan(hosts=20, rate=2000, seconds=5)
+
+
+def scenario_busy_lan_full():
+    busy_lan(hosts=100, rate=20000, seconds=10)
+
+
 def run(scenario):
     def start(program, cli, driver):
         global PROGRAM, CLI, DRIVER
@@ -332,4 +494,7 @@ if __name__ == "__main__":
         "burst": run(scenario_burst),
         "window": run(scenario_window),
         "reader": run(scenario_reader),
+        "unreachable": run(scenario_unreachable),
+        "busy-lan": run(scenario_busy_lan),
+        "busy-lan-full": run(scenario_busy_lan_full),
     })

@@ -259,7 +259,8 @@ def scenario_port_held():
 
 
 def encode_name(name, suffix=0):
-    raw = name.upper().encode().ljust(15, b" ") + bytes([suffix])
+    raw = (name if isinstance(name, bytes) else name.upper().encode()).ljust(15, b" ")
+    raw += bytes([suffix])
     return b"\x20" + bytes(c for b in raw for c in (0x41 + (b >> 4), 0x41 + (b & 15))) + b"\0"
 
 
@@ -284,11 +285,13 @@ def udp_receive_errors(host):
 
 
 def scenario_flood():
-    """10,000 datagrams into B while its program reads nothing: the queue stays at its bound of
-    256, the newest kept, every other one counted as dropped, and memory stays flat."""
+    """10,000 datagrams from A into B while its program reads nothing, with one message of C
+    before and one after: A keeps its share of the queue (its newest, in order), C loses
+    nothing, A's drops are counted against A and told once, and memory stays flat."""
     count = 10000
+    share = 64
     with Lab() as lab:
-        a, b, _ = three_hosts(lab)
+        a, b, c = three_hosts(lab)
         proc = b.start([CLI, "listen", "--hold", "4", "--count", "300", "--timeout", "1.5",
                         "--stats", "--format", "text"], "flood")
         wait_for(proc.err_path, r"^listening on ")
@@ -301,28 +304,73 @@ def scenario_flood():
         packets = "\n".join(
             mailslot_datagram("10.213.0.1", "HOSTA", "HOSTB",
                               b"HOSTA\0HOSTB\0flood %05d\0" % i).hex() for i in range(count))
+        send(c, "HOSTB", "before")
         started = time.monotonic()
         run = a.run([sys.executable, "-c", flooder], input=packets, timeout=60)
         check(run.returncode == 0, run.stderr)
         flood_seconds = time.monotonic() - started
+        send(c, "HOSTB", "after")
         proc.wait(timeout=30)
         kernel_drops = udp_receive_errors(b) - kernel_before
         with open(proc.err_path) as f:
-            stats = json.loads([line for line in f if line.startswith("{")][-1])
+            err = f.read()
+        stats = json.loads([line for line in err.splitlines() if line.startswith("{")][-1])
         with open(proc.out_path) as f:
-            numbers = [int(m) for m in re.findall(r"^flood (\d+)$", f.read(), re.M)]
+            out = f.read()
+        numbers = [int(m) for m in re.findall(r"^flood (\d+)$", out, re.M)]
         print(f"flood: sent {count} in {flood_seconds:.2f} s, stats {stats}, "
               f"kernel drops {kernel_drops}")
-        check(stats["received"] == 256 and len(numbers) == 256,
-              f"the queue was not at its bound: {stats}, {len(numbers)} read")
-        check(stats["dropped"] == stats["filed"] - 256, f"drops not counted: {stats}")
-        check(stats["filed"] + kernel_drops == count,
-              f"{count} sent, {stats['filed']} filed and {kernel_drops} dropped by the kernel")
-        check(stats["filed"] > 1000, f"only {stats['filed']} filed")
-        check(numbers == sorted(numbers) and numbers[-1] == max(numbers),
-              "the queue did not keep the newest in order")
+        check(re.findall(r"^(before|after)$", out, re.M) == ["before", "after"],
+              "C's messages were pushed out by A's")
+        check(stats["received"] == share + 2 and len(numbers) == share,
+              f"A did not keep its share: {stats}, {len(numbers)} read")
+        filed_a = stats["filed"] - 2
+        check(stats["dropped"] == filed_a - share and
+              stats["droppedBySource"] == {"10.213.0.1": filed_a - share},
+              f"drops not counted against A: {stats}")
+        told = re.findall(r"^kestrola-cli listen: Messages were lost.*$", err, re.M)
+        check(told == [f"kestrola-cli listen: Messages were lost because too many arrived at "
+                       f"once: {filed_a - share} from 10.213.0.1."], f"told: {told}")
+        check(filed_a + kernel_drops == count,
+              f"{count} sent, {filed_a} filed and {kernel_drops} dropped by the kernel")
+        check(filed_a > 1000, f"only {filed_a} filed")
+        check(numbers == sorted(numbers), "A's newest were not kept in order")
         growth = stats["peakMemoryKb"] - stats["peakMemoryKbAtOpen"]
         check(growth < 4096, f"memory grew by {growth} kB during the flood")
+
+
+def scenario_hostile_text():
+    """One datagram whose names and text carry terminal controls and a byte that is no UTF-8
+    character: `listen` shows them escaped as text and as valid JSON, and hex stays raw."""
+    with Lab() as lab:
+        a, b, _ = three_hosts(lab)
+        text = b"\x1b]0;owned\x07\x1b]52;c;Zm9v\x07\x1b[2J\x9b2J"
+        data = b"EVIL\xff\0HOSTB\0" + text + b"\0"
+        packet = mailslot_datagram("10.213.0.1", b"EVIL\xff\x1b[2J", "HOSTB", data)
+        sender = ("import socket, sys\n"
+                  "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+                  "s.sendto(bytes.fromhex(sys.argv[1]), ('10.213.0.2', 138))\n")
+        for form in ("text", "json", "hex"):
+            proc = b.start([CLI, "listen", "--count", "1", "--timeout", "5", "--format", form],
+                           form)
+            wait_for(proc.err_path, r"^listening on ")
+            check(a.run([sys.executable, "-c", sender, packet.hex()]).returncode == 0, "send")
+            proc.wait(timeout=10)
+            with open(proc.out_path, "rb") as f:
+                out = f.read()
+            if form == "hex":
+                check(out.decode() == data.hex() + "\n", f"hex is not the message: {out!r}")
+                continue
+            shown = out.decode("utf-8")  # raises when not UTF-8
+            check(not re.search("[\x00-\x09\x0b-\x1f\x7f-\x9f]", shown),
+                  f"{form} output carries control characters: {out!r}")
+            if form == "json":
+                record = json.loads(shown)
+                check(record["sourceName"] == "EVIL\u00a0\u001b[2J<00>" and
+                      record["text"].startswith("\u001b]0;owned\u001b]52"), f"json: {record}")
+            else:
+                check("EVIL\u00a0\\x1B[2J<00> -> HOSTB<00>" in shown and
+                      "\\x1B]0;owned\\x1B]52;c;Zm9v\\x1B[2J" in shown, f"text: {shown}")
 
 
 def run(scenario):
@@ -341,4 +389,5 @@ if __name__ == "__main__":
         "nmblookup": run(scenario_nmblookup),
         "port-held": run(scenario_port_held),
         "flood": run(scenario_flood),
+        "hostile-text": run(scenario_hostile_text),
     })

@@ -128,6 +128,9 @@ public:
         trayCalls.push_back({operation, icon, tip});
     }
     void ShowTrayMenu() override { ++trayMenus; }
+    void ShowPassiveNotice(const std::string& text) override {
+        Log("ShowPassiveNotice(" + text + ")");
+    }
 
     struct TrayCall {
         core::TrayOperation operation;

@@ -155,8 +155,9 @@ int List(const std::string& path, const std::string& format) {
             const std::string entry = core::FormatHistoryEntry(r.from, r.to, timeText, r.text);
             std::fwrite(entry.data(), 1, entry.size(), stdout);
         } else {
-            std::printf("#%zu %s %s\nFrom: %s\nTo:   %s\n%s\n\n", i + 1, state, r.dateText.c_str(),
-                        r.from.c_str(), r.to.c_str(), WithLineFeeds(r.text).c_str());
+            std::printf("#%zu %s %s\nFrom: %s\nTo:   %s\n%s\n\n", i + 1, state,
+                        Printable(r.dateText).c_str(), Printable(r.from).c_str(),
+                        Printable(r.to).c_str(), Printable(WithLineFeeds(r.text), true).c_str());
         }
     }
     if (json)

@@ -125,13 +125,13 @@ int RunBrowseCommand(int argc, char** argv) {
         std::printf("]}\n");
     } else {
         for (const Listed& entry : listed) {
-            std::printf("%s\n", entry.group.remoteName.c_str());
+            std::printf("%s\n", Printable(entry.group.remoteName).c_str());
             for (const platform::NetResource& computer : entry.computers) {
-                const std::string name = Bare(computer.remoteName);
+                const std::string name = Printable(Bare(computer.remoteName));
                 if (computer.comment.empty())
                     std::printf("    %s\n", name.c_str());
                 else
-                    std::printf("    %-16s%s\n", name.c_str(), computer.comment.c_str());
+                    std::printf("    %-16s%s\n", name.c_str(), Printable(computer.comment).c_str());
             }
         }
     }

@@ -6,8 +6,15 @@
 
 namespace kestrola::cli {
 
-/// `text` as a JSON string literal, quotes included.
+/// `text` (UTF-8) as a JSON string literal, quotes included, always valid UTF-8: control
+/// characters (C0, DEL, C1) and bidirectional controls as \uXXXX, bytes that are not UTF-8 as
+/// U+FFFD.
 std::string JsonString(std::string_view text);
+/// `text` (UTF-8) safe to print on a terminal: every control character (C0, DEL, C1) and
+/// bidirectional control shows as \xNN or \u{NNNN}, a byte that is not UTF-8 as \xNN, so that
+/// received text cannot move the cursor, set titles or reorder the line; tabs stay, and line
+/// feeds stay when `keepLineFeeds` (a message body; never a name).
+std::string Printable(std::string_view text, bool keepLineFeeds = false);
 /// Bytes as lower-case hexadecimal without separators.
 std::string Hex(std::string_view bytes);
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -193,8 +194,23 @@ int RunListenCommand(int argc, char** argv) {
 
     std::uint64_t received = 0;
     core::MessageRecord record;
+    // Drops are told once per episode, looked for on a tick like the program's.
+    std::map<std::uint32_t, std::uint64_t> dropsBySource;
+    auto tellDrops = [&](const std::vector<platform::SourceDrops>& drops) {
+        if (drops.empty())
+            return;
+        std::fprintf(stderr, "kestrola-cli listen: %s\n", core::DropEpisodeText(drops).c_str());
+        std::fflush(stderr);
+        for (const platform::SourceDrops& d : drops)
+            dropsBySource[d.address] += d.dropped;
+    };
+    auto nextLook = Clock::now();
     while (g_stop == 0 && (count == 0 || received < count) &&
            (timeout == 0 || elapsed() < timeout + hold)) {
+        if (Clock::now() >= nextLook) {
+            tellDrops(channel.TakeDropEpisode());
+            nextLook = Clock::now() + std::chrono::milliseconds(500);
+        }
         platform::DatagramOrigin origin;
         std::string whole;
         const core::ReceiveResult result = channel.Receive(record, &origin, &whole);
@@ -208,6 +224,10 @@ int RunListenCommand(int argc, char** argv) {
         // Dropped by the receive rule (empty, or an empty sender) yet still shown here.
         const bool dropped = result != core::MessageReceived;
         core::DecodeDatagram(*codePage, record);
+        // Names travel in OEM bytes; shown, they are text of this system like the message.
+        const std::string sourceName = codePage->OemToAnsi(origin.sourceName);
+        const std::string destinationName = codePage->OemToAnsi(origin.destinationName);
+        const std::string mailslot = codePage->OemToAnsi(origin.mailslot);
         if (format == "hex") {
             std::printf("%s\n", Hex(whole).c_str());
         } else if (format == "json") {
@@ -219,33 +239,43 @@ int RunListenCommand(int argc, char** argv) {
                 static_cast<unsigned long long>(received),
                 platform::AddressText(origin.sourceAddress).c_str(), origin.sourcePort,
                 platform::AddressText(origin.destinationAddress).c_str(), origin.type,
-                JsonString(origin.sourceName).c_str(), JsonString(origin.destinationName).c_str(),
-                JsonString(origin.mailslot).c_str(), origin.length, dropped ? "true" : "false",
+                JsonString(sourceName).c_str(), JsonString(destinationName).c_str(),
+                JsonString(mailslot).c_str(), origin.length, dropped ? "true" : "false",
                 JsonString(record.from).c_str(), JsonString(record.to).c_str(),
                 JsonString(record.text).c_str(), Hex(whole).c_str());
         } else {
             std::printf("#%llu %s:%u %s -> %s %s to %s, %zu bytes%s\nFrom: %s\nTo:   %s\n%s\n\n",
                         static_cast<unsigned long long>(received),
                         platform::AddressText(origin.sourceAddress).c_str(), origin.sourcePort,
-                        origin.sourceName.c_str(), origin.destinationName.c_str(),
+                        Printable(sourceName).c_str(), Printable(destinationName).c_str(),
                         TypeName(origin.type).c_str(),
                         platform::AddressText(origin.destinationAddress).c_str(), origin.length,
-                        dropped ? " (dropped: empty sender)" : "", record.from.c_str(),
-                        record.to.c_str(), WithLineFeeds(record.text).c_str());
+                        dropped ? " (dropped: empty sender)" : "", Printable(record.from).c_str(),
+                        Printable(record.to).c_str(),
+                        Printable(WithLineFeeds(record.text), true).c_str());
         }
         std::fflush(stdout);
     }
+    // An episode still going on ends here: the second look finds no drop since the first.
+    for (int look = 0; look < 2; ++look)
+        tellDrops(channel.TakeDropEpisode());
     if (args.Has("stats")) {
         const platform::MailslotCounters counters = channel.Counters();
         const platform::ReceivePath path = mailslots->Receiving();
+        std::string bySource;
+        for (const auto& [address, dropped] : dropsBySource)
+            bySource += (bySource.empty() ? "" : ", ") +
+                        JsonString(address == 0 ? "others" : platform::AddressText(address)) +
+                        ": " + std::to_string(dropped);
         std::fprintf(stderr,
                      "{\"received\": %llu, \"filed\": %llu, \"dropped\": %llu, \"waiting\": %u, "
-                     "\"peakMemoryKbAtOpen\": %ld, \"peakMemoryKb\": %ld, \"beside\": %s, "
-                     "\"rawRead\": %llu, \"rawTaken\": %llu}\n",
+                     "\"droppedBySource\": {%s}, \"peakMemoryKbAtOpen\": %ld, "
+                     "\"peakMemoryKb\": %ld, \"beside\": %s, \"rawRead\": %llu, "
+                     "\"rawTaken\": %llu}\n",
                      static_cast<unsigned long long>(received),
                      static_cast<unsigned long long>(counters.filed),
                      static_cast<unsigned long long>(counters.dropped), counters.waiting,
-                     memoryAtOpen, PeakMemoryKb(), path.beside ? "true" : "false",
+                     bySource.c_str(), memoryAtOpen, PeakMemoryKb(), path.beside ? "true" : "false",
                      static_cast<unsigned long long>(path.rawRead),
                      static_cast<unsigned long long>(path.rawTaken));
     }

@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QValidator>
+#include <cstdio>
 
 namespace kestrola::ui {
 
@@ -695,6 +696,13 @@ void MainDialog::NotifyTray(core::TrayOperation operation, core::AttentionIcon i
         m_trayIconId = 0;
         break;
     }
+}
+
+void MainDialog::ShowPassiveNotice(const std::string& text) {
+    // The standard error keeps it for logs; the tray shows it to the person at the desk.
+    std::fprintf(stderr, "kestrola: %s\n", text.c_str());
+    if (m_tray != nullptr && m_tray->isVisible())
+        m_tray->showMessage(windowTitle(), Q(text), QSystemTrayIcon::Information, 15000);
 }
 
 void MainDialog::ShowTrayMenu() {

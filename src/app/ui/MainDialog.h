@@ -102,6 +102,7 @@ public:
     void NotifyTray(core::TrayOperation operation, core::AttentionIcon icon,
                     const std::string& tip) override;
     void ShowTrayMenu() override;
+    void ShowPassiveNotice(const std::string& text) override;
 
     /// Runs the "tray" menu's command `id` as if it had been chosen.
     void RunCommand(int id) { m_core->OnCommand(id); }

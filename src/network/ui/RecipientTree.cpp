@@ -69,6 +69,9 @@ RecipientTree::RecipientTree(QWidget* parent)
     m_status->setObjectName(QStringLiteral("1218"));
     m_groups->setObjectName(QStringLiteral("1219"));
     m_computers->setObjectName(QStringLiteral("1220"));
+    // The labels show names other hosts announce: plain text, never markup.
+    for (QLabel* label : {m_status, m_groups, m_computers})
+        label->setTextFormat(Qt::PlainText);
     m_status->setText(QStringLiteral("Clear ..."));
     m_groups->setText(QStringLiteral("Groups: 0"));
     m_computers->setText(QStringLiteral("Machines:  0"));

@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxDatagramService.h"
 
 #include "platform/Platform.h"
+#include "platform/ReceiveDecision.h"
 #include "platform/linux/LinuxNetbiosIdentity.h"
 #include "platform/linux/LinuxNetworkProvider.h"
 #include "platform/linux/LinuxRawReceiver.h"
@@ -24,6 +25,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrola::platform {
 
@@ -31,9 +33,15 @@ namespace nb = netbios;
 
 namespace {
 
-// Our answers say how long a name holds; the cache keeps no answer longer than ten minutes.
-constexpr std::uint32_t kAnswerTtlSeconds = 259200;
+// The cache keeps no answer longer than ten minutes.
 constexpr std::chrono::seconds kCacheLimit{600};
+// A name nobody answered is not asked for again so soon: the send goes as a broadcast, which
+// still reaches the computer should it have come up meanwhile.
+constexpr std::chrono::seconds kNobodyCacheTime{30};
+constexpr std::chrono::milliseconds kSecondAnswerWait{20};
+constexpr int kReceiveBuffer = 4 << 20;
+// Workgroups besides ours that one refresh of the browse list asks to announce themselves.
+constexpr std::size_t kRefreshedWorkgroups = 8;
 
 sockaddr_in SocketAddress(std::uint32_t address, std::uint16_t port) {
     sockaddr_in sa{};
@@ -47,16 +55,18 @@ std::string ErrnoText(int error) {
     return std::strerror(error);
 }
 
-// A UDP socket with SO_BROADCAST, bound to `port` on every address (0: an ephemeral port).
-// No SO_REUSEADDR or SO_REUSEPORT: a port another NetBIOS service holds must stay its own.
-int OpenSocket(std::uint16_t port, int& error) {
+// A UDP socket bound to `port` on every address (0: an ephemeral port), with SO_BROADCAST when
+// `broadcast`. No SO_REUSEADDR or SO_REUSEPORT: a port another NetBIOS service holds must stay
+// its own.
+int OpenSocket(std::uint16_t port, bool broadcast, int& error) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = errno;
         return -1;
     }
     const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (broadcast)
+        ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     const sockaddr_in sa = SocketAddress(INADDR_ANY, port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
@@ -124,10 +134,14 @@ LinuxDatagramService::LinuxDatagramService(Config config)
     const CodePage& page = *m_config.codePage;
     m_oemName = nb::UpperAscii(page.AnsiToOem(page.UpperCase(m_config.identity.computerName)));
     m_oemWorkgroup = nb::UpperAscii(page.AnsiToOem(page.UpperCase(m_config.identity.workgroup)));
+    m_state.oemName = m_oemName;
+    m_state.oemWorkgroup = m_oemWorkgroup;
+    m_state.interfaces = m_config.interfaces;
+    m_state.browse = BrowseList(m_oemWorkgroup);
     for (const NetworkInterface& itf : m_config.interfaces)
         m_ifindex.push_back(static_cast<int>(if_nametoindex(itf.name.c_str())));
     CurrentNetns(m_homeNetnsDevice, m_homeNetnsInode);
-    m_sendSocket = OpenSocket(0, m_sendSocketError);
+    m_sendSocket = OpenSocket(0, true, m_sendSocketError);
 }
 
 bool LinuxDatagramService::InHomeNamespace() const {
@@ -149,8 +163,8 @@ LinuxDatagramService::~LinuxDatagramService() {
     bool goodbye = false;
     {
         const std::lock_guard lock(m_mutex);
-        goodbye = m_schedule.Running();
-        m_schedule.Stop();
+        goodbye = m_state.schedule.Running();
+        m_state.schedule.Stop();
     }
     // Server type 0 tells the others' browse lists that this computer is gone.
     if (goodbye)
@@ -166,14 +180,21 @@ MailslotResult LinuxDatagramService::OpenPorts() {
         return {MailslotStatus::Failed,
                 "the datagram service cannot bind from another network namespace than its own"};
     int error = 0;
-    const int datagram = OpenSocket(nb::kDatagramPort, error);
+    const int datagram = OpenSocket(nb::kDatagramPort, true, error);
     if (datagram < 0) {
         return {error == EADDRINUSE ? MailslotStatus::NameTaken
                 : error == EACCES   ? MailslotStatus::AccessDenied
                                     : MailslotStatus::Failed,
                 BindProblem(nb::kDatagramPort, error)};
     }
-    const int name = OpenSocket(nb::kNameServicePort, error);
+    // A burst must wait in the kernel while the receive thread is not scheduled: a larger
+    // buffer where the system allows it (forced with CAP_NET_ADMIN, else up to rmem_max).
+    const int buffer = kReceiveBuffer;
+    if (::setsockopt(datagram, SOL_SOCKET, SO_RCVBUFFORCE, &buffer, sizeof buffer) != 0)
+        ::setsockopt(datagram, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    // The name port only ever answers one asker: the kernel refuses it any broadcast, so that no
+    // forged source can turn an answer into one to every host.
+    const int name = OpenSocket(nb::kNameServicePort, false, error);
     if (name < 0) {
         ::close(datagram);
         return {error == EADDRINUSE ? MailslotStatus::NameTaken
@@ -196,7 +217,7 @@ MailslotResult LinuxDatagramService::Start() {
         // The first announcement goes out before the caller learns that the ports are ours.
         {
             const std::lock_guard lock(m_mutex);
-            m_schedule.Start(std::chrono::steady_clock::now());
+            m_state.schedule.Start(std::chrono::steady_clock::now());
         }
         AnnounceIfDue();
     }
@@ -285,9 +306,10 @@ const NetworkInterface* LinuxDatagramService::InterfaceFor(std::uint32_t remote,
     return all.empty() ? nullptr : &all.front();
 }
 
-MailslotResult LinuxDatagramService::Query(const std::string& oemName, std::uint8_t suffix,
-                                           std::vector<ResolvedName>& answers,
+MailslotResult LinuxDatagramService::Query(const std::vector<nb::NetbiosName>& names,
+                                           std::vector<std::vector<ResolvedName>>& answers,
                                            bool firstAnswerOnly) {
+    answers.assign(names.size(), {});
     const std::lock_guard lock(m_sendMutex);
     const int fd = m_sendSocket;
     if (fd < 0)
@@ -297,17 +319,33 @@ MailslotResult LinuxDatagramService::Query(const std::string& oemName, std::uint
     // Late answers to an earlier question are still waiting; they must not be taken for new.
     while (::recv(fd, stale.data(), stale.size(), MSG_DONTWAIT) >= 0) {
     }
-    const nb::NetbiosName name{oemName, suffix};
     std::vector<std::uint8_t> buffer(2048);
-    for (int attempt = 0; attempt < m_config.queryTries && answers.empty(); ++attempt) {
-        const std::uint16_t id = NextId();
-        const std::string query = nb::BuildNameQuery(id, name, true);
-        for (const NetworkInterface& itf : m_config.interfaces) {
-            const sockaddr_in to = SocketAddress(itf.broadcast, nb::kNameServicePort);
-            ::sendto(fd, query.data(), query.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                     sizeof to);
+    // Every name is asked at once, so that many names cost the wait of one.
+    auto unanswered = [&] {
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (answers[i].empty())
+                open.push_back(i);
         }
-        const auto deadline = std::chrono::steady_clock::now() + m_config.queryWait;
+        return open;
+    };
+    for (int attempt = 0; attempt < m_config.queryTries; ++attempt) {
+        const std::vector<std::size_t> open = unanswered();
+        if (open.empty())
+            break;
+        std::map<std::uint16_t, std::size_t> asked; // query id -> name
+        for (const std::size_t i : open) {
+            const std::uint16_t id = NextId();
+            asked[id] = i;
+            const std::string query = nb::BuildNameQuery(id, names[i], true);
+            for (const NetworkInterface& itf : m_config.interfaces) {
+                const sockaddr_in to = SocketAddress(itf.broadcast, nb::kNameServicePort);
+                ::sendto(fd, query.data(), query.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                         sizeof to);
+            }
+        }
+        std::size_t done = 0;
+        auto deadline = std::chrono::steady_clock::now() + m_config.queryWait;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -322,17 +360,76 @@ MailslotResult LinuxDatagramService::Query(const std::string& oemName, std::uint
             const nb::NameServiceParse parsed =
                 nb::ParseNameServicePacket({buffer.data(), static_cast<std::size_t>(n)});
             const nb::NameServicePacket& p2 = parsed.packet;
-            // Only a positive answer to this very question counts.
+            const auto it = asked.find(p2.id);
+            // Only a positive answer to one of these very questions counts.
             if (!parsed.ok() || !p2.response() || p2.opcode() != 0 || p2.rcode() != 0 ||
-                p2.id != id || p2.type != nb::kTypeNb || !nb::SameName(p2.name, name))
+                it == asked.end() || p2.type != nb::kTypeNb ||
+                !nb::SameName(p2.name, names[it->second]))
                 continue;
+            std::vector<ResolvedName>& got = answers[it->second];
+            const bool first = got.empty();
             for (const nb::NameEntry& entry : p2.entries)
-                answers.push_back({entry.address, entry.group(), p2.ttl});
-            if (firstAnswerOnly && !answers.empty())
-                break;
+                got.push_back({entry.address, entry.group(), p2.ttl});
+            done += first && !got.empty() ? 1 : 0;
+            // A second host answering for a unique name answers right after the first; a
+            // moment more tells a name in conflict.
+            if (firstAnswerOnly && done == open.size())
+                deadline = std::min(deadline, std::chrono::steady_clock::now() + kSecondAnswerWait);
         }
     }
     return {};
+}
+
+std::optional<LinuxDatagramService::CachedName>
+LinuxDatagramService::Cached(const std::string& key) const {
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_cache.find(key);
+    if (it == m_cache.end() || it->second.expires <= std::chrono::steady_clock::now())
+        return std::nullopt;
+    return it->second;
+}
+
+void LinuxDatagramService::Remember(const std::string& key,
+                                    const std::vector<ResolvedName>& answers) {
+    // Nobody answering is remembered too, for a short time: asking again costs the wait.
+    std::optional<ResolvedName> answer;
+    std::chrono::seconds ttl = kNobodyCacheTime;
+    if (!answers.empty()) {
+        answer = answers.front();
+        ttl = std::min<std::chrono::seconds>(std::chrono::seconds(answer->ttlSeconds), kCacheLimit);
+    }
+    const std::lock_guard lock(m_mutex);
+    m_cache[key] = {answer, std::chrono::steady_clock::now() + ttl};
+}
+
+void LinuxDatagramService::ResolveAhead(const std::vector<std::string>& targets) {
+    if (m_config.interfaces.empty())
+        return;
+    std::vector<std::string> knownGroups;
+    {
+        const std::lock_guard lock(m_mutex);
+        knownGroups = m_knownGroups;
+    }
+    const CodePage& page = *m_config.codePage;
+    std::vector<nb::NetbiosName> names;
+    std::vector<std::string> keys;
+    for (const std::string& target : targets) {
+        const std::string oem = nb::UpperAscii(page.AnsiToOem(page.UpperCase(target)));
+        if (!nb::CheckTarget(oem).empty())
+            continue;
+        const nb::SendPlan plan = nb::PlanSend(oem, m_oemWorkgroup, knownGroups);
+        std::string key = CacheKey(plan.destination.name, plan.destination.suffix);
+        if (plan.route != nb::SendRoute::ResolveUnique || Cached(key) ||
+            std::find(keys.begin(), keys.end(), key) != keys.end())
+            continue;
+        names.push_back(plan.destination);
+        keys.push_back(std::move(key));
+    }
+    std::vector<std::vector<ResolvedName>> answers;
+    if (names.empty() || !Query(names, answers, true).ok())
+        return;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        Remember(keys[i], answers[i]);
 }
 
 MailslotResult LinuxDatagramService::ResolveName(const std::string& name, std::uint8_t suffix,
@@ -344,7 +441,10 @@ MailslotResult LinuxDatagramService::ResolveName(const std::string& name, std::u
         return {MailslotStatus::InvalidName, "\"" + name + "\": " + std::string(problem)};
     if (m_config.interfaces.empty())
         return {MailslotStatus::NoInterface, "no up IPv4 interface with a broadcast address"};
-    return Query(oem, suffix, answers, false);
+    std::vector<std::vector<ResolvedName>> all;
+    MailslotResult result = Query({{oem, suffix}}, all, false);
+    answers = std::move(all.front());
+    return result;
 }
 
 MailslotResult LinuxDatagramService::WriteMailslot(const std::string& path, std::string_view bytes,
@@ -373,27 +473,27 @@ MailslotResult LinuxDatagramService::WriteMailslot(const std::string& path, std:
     }
     const nb::SendPlan plan = nb::PlanSend(target, m_oemWorkgroup, knownGroups);
     std::uint32_t unicast = 0;
+    std::string conflict;
     if (plan.route == nb::SendRoute::ResolveUnique) {
         const std::string key = CacheKey(plan.destination.name, plan.destination.suffix);
         std::optional<ResolvedName> known;
-        {
-            const std::lock_guard lock(m_mutex);
-            const auto it = m_cache.find(key);
-            if (it != m_cache.end() && it->second.expires > std::chrono::steady_clock::now())
-                known = it->second.answer;
-        }
-        if (!known) {
-            std::vector<ResolvedName> answers;
-            MailslotResult asked =
-                Query(plan.destination.name, plan.destination.suffix, answers, true);
+        if (const std::optional<CachedName> cached = Cached(key)) {
+            known = cached->answer;
+        } else {
+            std::vector<std::vector<ResolvedName>> answers;
+            MailslotResult asked = Query({plan.destination}, answers, true);
             if (!asked.ok())
                 return asked;
-            if (!answers.empty()) {
-                known = answers.front();
-                const auto ttl = std::min<std::chrono::seconds>(
-                    std::chrono::seconds(known->ttlSeconds), kCacheLimit);
-                const std::lock_guard lock(m_mutex);
-                m_cache[key] = {*known, std::chrono::steady_clock::now() + ttl};
+            Remember(key, answers.front());
+            if (!answers.front().empty())
+                known = answers.front().front();
+            for (const ResolvedName& other : answers.front()) {
+                if (!other.group && !known->group && other.address != known->address) {
+                    conflict = "two computers answer for " + parts.server + " (" +
+                               AddressText(known->address) + " first, then " +
+                               AddressText(other.address) + "): sent to the first";
+                    break;
+                }
             }
         }
         // A group answer, or none at all, leaves the broadcast as the best effort.
@@ -444,10 +544,13 @@ MailslotResult LinuxDatagramService::WriteMailslot(const std::string& path, std:
         return {MailslotStatus::WriteFailed,
                 "sending to \"" + parts.server + "\" failed: " + ErrnoText(lastError)};
     written = bytes.size();
-    return {};
+    return {MailslotStatus::Ok, conflict};
 }
 
 void LinuxDatagramService::ReceiveLoop() {
+    // Beside another service its names are its own to claim and defend.
+    if (m_config.registerNames && !Beside())
+        RegisterNames();
     std::vector<std::uint8_t> buffer(65536);
     alignas(cmsghdr) char control[256];
     // Beside another service the raw socket takes the datagram port's place (poll skips -1).
@@ -498,87 +601,105 @@ void LinuxDatagramService::ReceiveLoop() {
                     HandleRawPacket(buffer.data(), static_cast<std::size_t>(n));
                     continue;
                 }
-                const std::uint32_t source = ntohl(from.sin_addr.s_addr);
-                const std::uint16_t port = ntohs(from.sin_port);
-                if (which == 0)
-                    HandleDatagram(buffer.data(), static_cast<std::size_t>(n), source, port, to);
-                else
-                    HandleNameQuery(buffer.data(), static_cast<std::size_t>(n), source, port, to,
-                                    ifindex);
+                Arrival arrival;
+                arrival.port = which == 0 ? nb::kDatagramPort : nb::kNameServicePort;
+                arrival.source = ntohl(from.sin_addr.s_addr);
+                arrival.sourcePort = ntohs(from.sin_port);
+                arrival.destination = to;
+                arrival.data = buffer.data();
+                arrival.size = static_cast<std::size_t>(n);
+                HandleArrival(arrival, ifindex);
             }
         }
     }
 }
 
-void LinuxDatagramService::HandleDatagram(const std::uint8_t* data, std::size_t size,
-                                          std::uint32_t from, std::uint16_t fromPort,
-                                          std::uint32_t to) {
-    const nb::DatagramParse parsed = nb::ParseMailslotDatagram({data, size});
+void LinuxDatagramService::HandleArrival(Arrival arrival, int ifindex) {
+    if (arrival.port == nb::kNameServicePort) {
+        const NetworkInterface* itf = InterfaceFor(arrival.source, arrival.destination, ifindex);
+        arrival.localAddress = itf != nullptr ? itf->address : 0;
+    }
+    ReceiveDecision decision;
     {
+        const auto limit = m_config.answerDelayLimit.count();
+        std::uniform_int_distribution<std::int64_t> wait(0, limit > 0 ? limit : 0);
         const std::lock_guard lock(m_mutex);
-        ++m_stats.datagrams;
-        if (!parsed.ok()) {
-            ++m_stats.refused;
-            return;
+        decision = DecideArrival(m_state, arrival, std::chrono::steady_clock::now(),
+                                 std::chrono::milliseconds(wait(m_random)));
+        if (arrival.port != nb::kNameServicePort)
+            ++m_stats.datagrams;
+        m_stats.refused += decision.malformed && arrival.port != nb::kNameServicePort;
+        m_stats.notForUs += decision.notForUs;
+        m_stats.forgedSources += decision.forged;
+        m_stats.browserFrames += decision.listed;
+        m_stats.requestsHeard += decision.requested;
+    }
+    if (decision.conflict != 0)
+        NoteConflict(decision.conflict);
+    if (decision.filing) {
+        ReceiveDecision::Filing& f = *decision.filing;
+        m_registry->File(f.mailslot, std::move(f.data), std::move(f.origin));
+    }
+    if (decision.answer) {
+        const sockaddr_in back = SocketAddress(decision.answer->to, decision.answer->toPort);
+        if (::sendto(m_nameSocket, decision.answer->packet.data(), decision.answer->packet.size(),
+                     0, reinterpret_cast<const sockaddr*>(&back), sizeof back) > 0) {
+            const std::lock_guard lock(m_mutex);
+            ++m_stats.queriesAnswered;
         }
     }
-    const nb::MailslotDatagram& d = parsed.datagram;
-    HandleBrowserFrame(d, from);
-    {
-        const std::lock_guard lock(m_mutex);
-        if (!nb::AcceptsDestination(d.type, d.destination, m_oemName, m_oemWorkgroup)) {
-            ++m_stats.notForUs;
-            return;
-        }
-    }
-    DatagramOrigin origin;
-    origin.sourceAddress = from;
-    origin.sourcePort = fromPort;
-    origin.destinationAddress = to;
-    origin.type = d.type;
-    origin.sourceName = nb::NameForDisplay(d.source);
-    origin.destinationName = nb::NameForDisplay(d.destination);
-    origin.mailslot = d.mailslot;
-    origin.length = d.data.size();
-    m_registry->File(nb::MailslotLeaf(d.mailslot), d.data, std::move(origin));
 }
 
-void LinuxDatagramService::HandleNameQuery(const std::uint8_t* data, std::size_t size,
-                                           std::uint32_t from, std::uint16_t fromPort,
-                                           std::uint32_t to, int ifindex) {
-    const nb::NameServiceParse parsed = nb::ParseNameServicePacket({data, size});
-    const nb::NameServicePacket& p = parsed.packet;
-    if (!parsed.ok() || p.response() || p.opcode() != 0 || p.type != nb::kTypeNb)
-        return;
-    bool group = false;
-    if (nb::SameName(p.name, {m_oemName, nb::kWorkstationSuffix}) ||
-        nb::SameName(p.name, {m_oemName, nb::kMessengerSuffix})) {
-        group = false;
-    } else if (nb::SameName(p.name, {m_oemWorkgroup, nb::kWorkstationSuffix})) {
-        group = true;
-    } else {
-        return; // never a negative answer
-    }
-    const NetworkInterface* itf = InterfaceFor(from, to, ifindex);
-    if (itf == nullptr)
-        return;
-    const std::string answer = nb::BuildPositiveResponse(
-        p.id, p.name, kAnswerTtlSeconds,
-        {{static_cast<std::uint16_t>(group ? nb::kGroupNameFlag : 0), itf->address}});
-    const sockaddr_in back = SocketAddress(from, fromPort);
-    if (::sendto(m_nameSocket, answer.data(), answer.size(), 0,
-                 reinterpret_cast<const sockaddr*>(&back), sizeof back) > 0) {
+void LinuxDatagramService::NoteConflict(std::uint32_t other) {
+    std::string text;
+    {
         const std::lock_guard lock(m_mutex);
-        ++m_stats.queriesAnswered;
+        ++m_stats.nameConflicts;
+        if (m_conflictTold)
+            return;
+        m_conflictTold = true;
+        text = "Another computer (" + AddressText(other) + ") uses the name " +
+               m_config.identity.computerName + " too: messages to " +
+               m_config.identity.computerName +
+               " may reach either computer. Give one of them another name.";
+        m_notices.push_back(text);
     }
+    std::fprintf(stderr, "kestrola: %s\n", text.c_str());
+}
+
+std::vector<std::string> LinuxDatagramService::TakeNotices() {
+    const std::lock_guard lock(m_mutex);
+    return std::exchange(m_notices, {});
+}
+
+void LinuxDatagramService::RegisterNames() {
+    // As a broadcast node does: claim our unique names, and ask whether anybody answers for
+    // ours (a copy of this program that does not defend its name still answers). Answers and
+    // objections come back to the name port, where the receive thread hears them. The name
+    // socket may broadcast only for these few packets.
+    const int on = 1;
+    const int off = 0;
+    ::setsockopt(m_nameSocket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    for (const NetworkInterface& itf : m_config.interfaces) {
+        const sockaddr_in to = SocketAddress(itf.broadcast, nb::kNameServicePort);
+        std::vector<std::string> packets;
+        for (const std::uint8_t suffix : {nb::kWorkstationSuffix, nb::kMessengerSuffix})
+            packets.push_back(nb::BuildRegistrationRequest(NextId(), {m_oemName, suffix},
+                                                           kAnswerTtlSeconds, {0, itf.address}));
+        packets.push_back(nb::BuildNameQuery(NextId(), {m_oemName, nb::kWorkstationSuffix}, true));
+        for (const std::string& packet : packets)
+            ::sendto(m_nameSocket, packet.data(), packet.size(), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+    ::setsockopt(m_nameSocket, SOL_SOCKET, SO_BROADCAST, &off, sizeof off);
 }
 
 int LinuxDatagramService::PollTimeout() {
     const std::lock_guard lock(m_mutex);
-    if (!m_schedule.Running())
+    if (!m_state.schedule.Running())
         return -1;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        m_schedule.Next() - std::chrono::steady_clock::now());
+        m_state.schedule.Next() - std::chrono::steady_clock::now());
     return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, 60'000));
 }
 
@@ -587,9 +708,9 @@ void LinuxDatagramService::AnnounceIfDue() {
     {
         const std::lock_guard lock(m_mutex);
         const auto now = std::chrono::steady_clock::now();
-        if (!m_schedule.Due(now))
+        if (!m_state.schedule.Due(now))
             return;
-        periodicity = m_schedule.Announce(now);
+        periodicity = m_state.schedule.Announce(now);
     }
     SendHostAnnouncement(nb::kServerTypeWorkstation, periodicity);
 }
@@ -641,71 +762,19 @@ int LinuxDatagramService::SendBrowserDatagram(const nb::NetbiosName& destination
     return sent;
 }
 
-void LinuxDatagramService::HandleBrowserFrame(const nb::MailslotDatagram& d, std::uint32_t from) {
-    const std::string leaf = nb::UpperAscii(nb::MailslotLeaf(d.mailslot));
-    const bool lanman = leaf == "LANMAN";
-    if (!lanman && leaf != "BROWSE")
-        return;
-    const nb::BrowserFrameParse parsed = lanman ? nb::ParseLanmanFrame(nb::AsBytes(d.data))
-                                                : nb::ParseBrowserFrame(nb::AsBytes(d.data));
-    if (!parsed.ok() || parsed.kind == nb::BrowserFrameKind::Other)
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    const std::string destination = nb::UpperAscii(d.destination.name);
-    const bool msBrowse =
-        d.destination.name == nb::kMsBrowseName && d.destination.suffix == nb::kMsBrowseSuffix;
-    const std::lock_guard lock(m_mutex);
-    if (parsed.kind == nb::BrowserFrameKind::AnnouncementRequest) {
-        // Our workgroup asks its members to announce; a request to the segment's browser name
-        // comes from a copy of this program that is looking for every workgroup. Our own
-        // requests come back to us and are no question to us.
-        if (lanman || !m_schedule.Running() || nb::UpperAscii(d.source.name) == m_oemName ||
-            !(destination == m_oemWorkgroup || msBrowse))
-            return;
-        const auto limit = m_config.answerDelayLimit.count();
-        std::uniform_int_distribution<std::int64_t> wait(0, limit > 0 ? limit : 0);
-        m_schedule.Requested(now, std::chrono::milliseconds(wait(m_random)));
-        ++m_stats.requestsHeard;
-        return;
-    }
-    const nb::Announcement& a = parsed.announcement;
-    BrowseComputer computer{a.name, a.comment, a.serverType, from};
-    switch (a.opcode) {
-    case nb::kHostAnnouncement:
-        // The workgroup is the name the announcement was sent to.
-        if (!nb::CheckName(d.destination.name).empty())
-            return;
-        m_browse.HostAnnounced(d.destination.name, computer, a.periodicityMs, now);
-        break;
-    case nb::kLocalMasterAnnouncement:
-        if (d.destination.suffix != nb::kBrowserElectionSuffix ||
-            !nb::CheckName(d.destination.name).empty())
-            return;
-        m_browse.HostAnnounced(d.destination.name, computer, a.periodicityMs, now);
-        break;
-    case nb::kDomainAnnouncement:
-        if (!msBrowse)
-            return;
-        m_browse.WorkgroupAnnounced(a.name, a.comment, a.periodicityMs, now);
-        break;
-    default:
-        return;
-    }
-    ++m_stats.browserFrames;
-}
-
 MailslotResult LinuxDatagramService::RefreshBrowseList(std::chrono::milliseconds collect) {
     if (m_config.interfaces.empty())
         return {MailslotStatus::NoInterface, "no up IPv4 interface with a broadcast address"};
     if (MailslotResult bound = Listen(); !bound.ok())
         return bound;
+    // However many workgroups the list holds, one refresh asks only a bounded few: the others
+    // keep announcing on their own schedule.
     std::vector<std::string> workgroups{m_oemWorkgroup};
     {
         const std::lock_guard lock(m_mutex);
-        for (const BrowseWorkgroup& group : m_browse.Snapshot(std::chrono::steady_clock::now())) {
-            if (nb::UpperAscii(group.name) != m_oemWorkgroup)
-                workgroups.push_back(group.name);
-        }
+        for (std::string& group : m_state.browse.RecentWorkgroups(kRefreshedWorkgroups,
+                                                                  std::chrono::steady_clock::now()))
+            workgroups.push_back(std::move(group));
     }
     const std::string request = nb::BuildAnnouncementRequest(m_oemName);
     for (const std::string& group : workgroups)
@@ -721,8 +790,8 @@ std::vector<BrowseWorkgroup> LinuxDatagramService::BrowseSnapshot() {
     {
         const std::lock_guard lock(m_mutex);
         const auto now = std::chrono::steady_clock::now();
-        m_browse.Expire(now);
-        groups = m_browse.Snapshot(now);
+        m_state.browse.Expire(now);
+        groups = m_state.browse.Snapshot(now);
     }
     const bool ours = std::any_of(groups.begin(), groups.end(), [&](const BrowseWorkgroup& g) {
         return nb::UpperAscii(g.name) == m_oemWorkgroup;

@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/MailslotRegistry.h"
 #include "platform/Mailslots.h"
+#include "platform/ReceiveDecision.h"
 #include "platform/netbios/DatagramPacket.h"
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <sys/types.h>
@@ -61,6 +63,8 @@ public:
         std::chrono::milliseconds answerDelayLimit{2000};
         /// The comment our announcements carry.
         std::string comment;
+        /// Whether the service claims its names at start and tells of another host using them.
+        bool registerNames = true;
     };
 
     explicit LinuxDatagramService(Config config);
@@ -76,6 +80,8 @@ public:
                                  std::size_t& written) override;
     MailslotResult ResolveName(const std::string& name, std::uint8_t suffix,
                                std::vector<ResolvedName>& answers) override;
+    void ResolveAhead(const std::vector<std::string>& targets) override;
+    std::vector<std::string> TakeNotices() override;
     NetbiosIdentity Identity() const override { return m_config.identity; }
     std::vector<NetworkInterface> Interfaces() const override { return m_config.interfaces; }
     MailslotResult RefreshBrowseList(std::chrono::milliseconds collect) override;
@@ -105,6 +111,8 @@ public:
         std::uint64_t notForUs = 0;  ///< for a name that is not ours
         std::uint64_t unclaimed = 0; ///< for a mailslot nobody created here
         std::uint64_t queriesAnswered = 0;
+        std::uint64_t forgedSources = 0;     ///< queries from an address no answer may go to
+        std::uint64_t nameConflicts = 0;     ///< another host holding or claiming our name
         std::uint64_t browserFrames = 0;     ///< announcements taken into the browse list
         std::uint64_t requestsHeard = 0;     ///< AnnouncementRequests for us that we answer
         std::uint64_t announcementsSent = 0; ///< our own announcements (per interface)
@@ -115,7 +123,7 @@ public:
 
 private:
     struct CachedName {
-        ResolvedName answer;
+        std::optional<ResolvedName> answer; ///< none: nobody answered
         std::chrono::steady_clock::time_point expires;
     };
 
@@ -127,17 +135,17 @@ private:
     void AnnounceIfDue();
     void SendHostAnnouncement(std::uint32_t serverType, std::chrono::seconds periodicity);
     int SendBrowserDatagram(const netbios::NetbiosName& destination, const std::string& frame);
-    void HandleBrowserFrame(const netbios::MailslotDatagram& datagram, std::uint32_t from);
-    void HandleDatagram(const std::uint8_t* data, std::size_t size, std::uint32_t from,
-                        std::uint16_t fromPort, std::uint32_t to);
+    void HandleArrival(Arrival arrival, int ifindex);
     // In LinuxRawReceiver.cpp: one packet of the raw socket, IP header first, and this computer
     // in its workgroup of `groups` (beside another service, which announces it).
     void HandleRawPacket(const std::uint8_t* data, std::size_t size);
     void AddOwnComputer(std::vector<BrowseWorkgroup>& groups) const;
-    void HandleNameQuery(const std::uint8_t* data, std::size_t size, std::uint32_t from,
-                         std::uint16_t fromPort, std::uint32_t to, int ifindex);
-    MailslotResult Query(const std::string& oemName, std::uint8_t suffix,
-                         std::vector<ResolvedName>& answers, bool firstAnswerOnly);
+    void RegisterNames();
+    void NoteConflict(std::uint32_t other);
+    MailslotResult Query(const std::vector<netbios::NetbiosName>& names,
+                         std::vector<std::vector<ResolvedName>>& answers, bool firstAnswerOnly);
+    std::optional<CachedName> Cached(const std::string& key) const;
+    void Remember(const std::string& key, const std::vector<ResolvedName>& answers);
     const NetworkInterface* InterfaceFor(std::uint32_t remote, std::uint32_t local,
                                          int ifindex) const;
     std::uint16_t NextId();
@@ -163,13 +171,14 @@ private:
     dev_t m_homeNetnsDevice = 0;
     ino_t m_homeNetnsInode = 0;
 
-    // The cache, known groups, statistics, browse list and announcement schedule.
+    // The cache, known groups, statistics and what the receive thread decides by.
     mutable std::mutex m_mutex;
     std::map<std::string, CachedName> m_cache;
     std::vector<std::string> m_knownGroups;
+    std::vector<std::string> m_notices; // for the user, not yet taken
+    bool m_conflictTold = false;
     Statistics m_stats;
-    BrowseList m_browse;
-    AnnouncementSchedule m_schedule;
+    ReceiverState m_state;
     std::mt19937 m_random;
     std::atomic<std::uint16_t> m_nextId;
 };

@@ -126,7 +126,14 @@ void LinuxDatagramService::HandleRawPacket(const std::uint8_t* data, std::size_t
             return;
         ++m_stats.rawTaken;
     }
-    HandleDatagram(p.payload.data(), p.payload.size(), p.source, p.sourcePort, p.destination);
+    Arrival arrival;
+    arrival.port = nb::kDatagramPort;
+    arrival.source = p.source;
+    arrival.sourcePort = p.sourcePort;
+    arrival.destination = p.destination;
+    arrival.data = p.payload.data();
+    arrival.size = p.payload.size();
+    HandleArrival(arrival, 0);
 }
 
 void LinuxDatagramService::AddOwnComputer(std::vector<BrowseWorkgroup>& groups) const {

@@ -41,11 +41,14 @@ std::string BuildNameQuery(std::uint16_t id, const NetbiosName& name, bool broad
     return out;
 }
 
-std::string BuildPositiveResponse(std::uint16_t id, const NetbiosName& name, std::uint32_t ttl,
-                                  const std::vector<NameEntry>& entries) {
+namespace {
+
+// A response carrying one NB record with `entries`.
+std::string BuildResponse(std::uint16_t id, std::uint16_t flags, const NetbiosName& name,
+                          std::uint32_t ttl, const std::vector<NameEntry>& entries) {
     std::string out;
     Put16(out, id);
-    Put16(out, kResponseFlag | kAuthoritativeFlag | kRecursionDesiredFlag);
+    Put16(out, flags);
     Put16(out, 0);
     Put16(out, 1); // answers
     Put16(out, 0);
@@ -59,6 +62,50 @@ std::string BuildPositiveResponse(std::uint16_t id, const NetbiosName& name, std
         Put16(out, entry.flags);
         Put32(out, entry.address);
     }
+    return out;
+}
+
+constexpr std::uint16_t kRecursionAvailableFlag = 0x0080;
+
+std::uint16_t OpcodeFlags(std::uint8_t opcode) {
+    return static_cast<std::uint16_t>(opcode << 11);
+}
+
+} // namespace
+
+std::string BuildPositiveResponse(std::uint16_t id, const NetbiosName& name, std::uint32_t ttl,
+                                  const std::vector<NameEntry>& entries) {
+    return BuildResponse(id, kResponseFlag | kAuthoritativeFlag | kRecursionDesiredFlag, name, ttl,
+                         entries);
+}
+
+std::string BuildNegativeRegistrationResponse(std::uint16_t id, const NetbiosName& name,
+                                              const NameEntry& owner) {
+    return BuildResponse(id,
+                         kResponseFlag | OpcodeFlags(kOpcodeRegistration) | kAuthoritativeFlag |
+                             kRecursionDesiredFlag | kRecursionAvailableFlag | kActiveError,
+                         name, 0, {owner});
+}
+
+std::string BuildRegistrationRequest(std::uint16_t id, const NetbiosName& name, std::uint32_t ttl,
+                                     const NameEntry& entry) {
+    std::string out;
+    Put16(out, id);
+    Put16(out, OpcodeFlags(kOpcodeRegistration) | kRecursionDesiredFlag | kBroadcastFlag);
+    Put16(out, 1); // questions
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, 1); // additional records: the claim
+    AppendEncodedName(out, name);
+    Put16(out, kTypeNb);
+    Put16(out, kClassIn);
+    Put16(out, 0xC00C); // the question's name
+    Put16(out, kTypeNb);
+    Put16(out, kClassIn);
+    Put32(out, ttl);
+    Put16(out, 6);
+    Put16(out, entry.flags);
+    Put32(out, entry.address);
     return out;
 }
 

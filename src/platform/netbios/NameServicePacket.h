@@ -55,6 +55,22 @@ std::string BuildNameQuery(std::uint16_t id, const NetbiosName& name, bool broad
 std::string BuildPositiveResponse(std::uint16_t id, const NetbiosName& name, std::uint32_t ttl,
                                   const std::vector<NameEntry>& entries);
 
+/// Opcodes of the name service.
+constexpr std::uint8_t kOpcodeQuery = 0;
+constexpr std::uint8_t kOpcodeRegistration = 5;
+/// RCODE of a negative registration response: the name is in use (ACT_ERR).
+constexpr std::uint8_t kActiveError = 6;
+
+/// A broadcast name registration request (flags 0x2910: REGISTRATION, RD, B) claiming `name`
+/// for `entry`, for `ttl` seconds.
+std::string BuildRegistrationRequest(std::uint16_t id, const NetbiosName& name, std::uint32_t ttl,
+                                     const NameEntry& entry);
+
+/// A negative name registration response (flags 0xAD86: R, REGISTRATION, AA, RD, RA, ACT_ERR):
+/// `name` belongs to `owner`.
+std::string BuildNegativeRegistrationResponse(std::uint16_t id, const NetbiosName& name,
+                                              const NameEntry& owner);
+
 /// The result of reading a name service packet.
 struct NameServiceParse {
     NameServicePacket packet;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrola::platform::testing {
@@ -99,6 +100,7 @@ public:
     MailslotResult ResolveName(const std::string& name, std::uint8_t suffix,
                                std::vector<ResolvedName>& answers) override;
 
+    std::vector<std::string> TakeNotices() override { return std::exchange(notices, {}); }
     NetbiosIdentity Identity() const override { return m_identity; }
     std::vector<NetworkInterface> Interfaces() const override {
         if (noInterface)
@@ -112,13 +114,14 @@ public:
         return m_registry->File(mailslot, bytes, std::move(origin));
     }
 
-    bool portTaken = false;       ///< CreateMailslot fails as with a port held elsewhere
-    bool infoFails = false;       ///< GetInfo of its mailslots fails
-    bool readFails = false;       ///< Read of its mailslots fails
-    bool writeFails = false;      ///< WriteMailslot fails to send
-    bool noInterface = false;     ///< no interface to send on
-    std::size_t shortWriteBy = 0; ///< WriteMailslot reports this many bytes fewer
-    int writes = 0;               ///< WriteMailslot calls so far
+    bool portTaken = false;           ///< CreateMailslot fails as with a port held elsewhere
+    bool infoFails = false;           ///< GetInfo of its mailslots fails
+    bool readFails = false;           ///< Read of its mailslots fails
+    bool writeFails = false;          ///< WriteMailslot fails to send
+    bool noInterface = false;         ///< no interface to send on
+    std::size_t shortWriteBy = 0;     ///< WriteMailslot reports this many bytes fewer
+    int writes = 0;                   ///< WriteMailslot calls so far
+    std::vector<std::string> notices; ///< what the network layer has for the user
 
 private:
     // Passes through to the registry's reader unless a switch says otherwise.
@@ -135,6 +138,7 @@ private:
             return !m_host.readFails && m_inner->Read(buffer, capacity, got, origin);
         }
         MailslotCounters Counters() const override { return m_inner->Counters(); }
+        std::vector<SourceDrops> TakeDropEpisode() override { return m_inner->TakeDropEpisode(); }
 
     private:
         Host& m_host;

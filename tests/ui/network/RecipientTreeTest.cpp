@@ -153,6 +153,17 @@ TEST(RecipientTree, CountersAndStatusTextsOverAScan) {
     EXPECT_EQ(panel.scanner.HasScanned(), 1);
 }
 
+TEST(RecipientTree, LabelsShowReceivedNamesAsPlainText) {
+    Panel panel;
+    // A workgroup name is whatever another host announces; as rich text it could load images.
+    panel.provider->AddGroup("<img src=x>", {"PC1"});
+    ASSERT_TRUE(panel.Scan());
+    EXPECT_TRUE(panel.changes.contains("1218 Look <img src=x> ..."))
+        << panel.changes.join(',').toStdString();
+    for (const int control : {1218, 1219, 1220})
+        EXPECT_EQ(panel.tree.Label(control)->textFormat(), Qt::PlainText) << control;
+}
+
 TEST(RecipientTree, ASecondStartDuringAScanDoesNothing) {
     Panel panel;
     panel.provider->AddGroup("WORKGROUP", {"PC1"});

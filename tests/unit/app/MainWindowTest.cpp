@@ -1,6 +1,7 @@
 #include "MainWindowHarness.h"
 #include "app/StringListSection.h"
 #include "messaging/StatusTexts.h"
+#include "platform/MailslotRegistry.h"
 #include "resources/MenuResources.h"
 #include "store/BaseFormat.h"
 
@@ -390,6 +391,45 @@ TEST(MainWindowHistory, ShownMessagesAreLoggedByteForByte) {
     ASSERT_TRUE(h.Tick().received);
     const std::string log = ReadFileBytes(h.historyPath);
     EXPECT_EQ(log.substr(expected.size(), 28), "From: PC3\r\nTo:   //Error\r\nDa");
+}
+
+TEST(MainWindowReceive, LostMessagesAreToldOncePerEpisode) {
+    MainWindowHarness h;
+    h.Start();
+    const auto notices = [&] {
+        return std::count_if(h.log->begin(), h.log->end(), [](const std::string& entry) {
+            return entry.rfind("ShowPassiveNotice(", 0) == 0;
+        });
+    };
+    for (int episode = 1; episode <= 2; ++episode) {
+        // PC3 goes beyond its share of the queue; PC2's one message is kept all the same.
+        h.Arrive(*h.pc2, "PC1", "from PC2");
+        for (std::size_t i = 0; i < platform::MailslotRegistry::kSourceShare + 6; ++i)
+            h.Arrive(*h.pc3, "PC1", "flood");
+        h.Tick();
+        EXPECT_EQ(notices(), episode - 1) << "told when the drops have stopped";
+        for (int i = 0; i < 5; ++i)
+            h.Tick();
+        EXPECT_EQ(notices(), episode);
+        const auto told = std::find_if(h.log->rbegin(), h.log->rend(), [](const auto& entry) {
+            return entry.rfind("ShowPassiveNotice(", 0) == 0;
+        });
+        // The second time 59 of PC3's first messages still wait (six ticks read PC2's and
+        // five of PC3's): 59 + 70 - 64 go.
+        const std::string count = episode == 1 ? "6" : "65";
+        EXPECT_NE(told->find("at once: " + count + " from 10."), std::string::npos) << *told;
+    }
+}
+
+TEST(MainWindowReceive, TheNetworkLayersNoticesAreShownOnce) {
+    MainWindowHarness h;
+    h.Start();
+    h.pc1->notices = {"Another computer (10.0.0.9) uses the name PC1 too"};
+    h.Tick();
+    h.Tick();
+    EXPECT_EQ(std::count(h.log->begin(), h.log->end(),
+                         "ShowPassiveNotice(Another computer (10.0.0.9) uses the name PC1 too)"),
+              1);
 }
 
 TEST(MainWindowHistory, WithHistoryOffNothingIsWritten) {

@@ -89,6 +89,24 @@ TEST_F(BaseCommandTest, ListFormats) {
                                                      "zwei\r\nZeilen \"quoted\""));
 }
 
+TEST_F(BaseCommandTest, ListShowsReceivedControlCharactersEscaped) {
+    const std::string hostile = m_dir.File("hostile.msg");
+    {
+        MessageBase base(hostile, m_dir.File("hostile.txt"), m_clock);
+        ASSERT_TRUE(base.LoadIndex());
+        MessageRecord r;
+        r.SetBody(EncodeDatagram(*platform::LinuxCodePage::Create(850), "PC\x1b[2J", "PC2",
+                                 "title\x1b]0;owned\x07 wipe\x1b[2J\x1b[3J\r\nok"));
+        ASSERT_TRUE(base.AppendRecord(r));
+    }
+    const CliRun text = Cli("base list " + hostile);
+    // The decoder drops some controls itself (ESC from a name, BEL from a text); not the rest.
+    EXPECT_NE(text.output.find("title\\x1B]0;owned wipe\\x1B[2J\\x1B[3J\nok\n"), std::string::npos)
+        << text.output;
+    for (const char c : text.output)
+        ASSERT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << text.output;
+}
+
 TEST_F(BaseCommandTest, StatsAndCheck) {
     const CliRun stats = Cli("base stats " + path());
     EXPECT_EQ(stats.status, 0);

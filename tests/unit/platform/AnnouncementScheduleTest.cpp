@@ -44,7 +44,7 @@ TEST(AnnouncementScheduleTest, ARequestBringsTheNextAnnouncementCloser) {
         for (int i = 0; i < c.announcementsBefore; ++i)
             now += schedule.Announce(now);
         now -= 30s; // the request comes half a minute before the next one
-        schedule.Requested(now, c.delay);
+        schedule.Requested(now, c.delay, 1);
         EXPECT_FALSE(schedule.Due(now + c.delay - 1ms)) << c.announcementsBefore;
         ASSERT_TRUE(schedule.Due(now + c.delay)) << c.announcementsBefore;
         EXPECT_EQ(schedule.Announce(now + c.delay).count(), c.periodicityAfter)
@@ -56,13 +56,42 @@ TEST(AnnouncementScheduleTest, ARequestNeverPutsOffADueAnnouncement) {
     AnnouncementSchedule schedule;
     schedule.Start(kStart);
     schedule.Announce(kStart);
-    schedule.Requested(kStart + 59s, 2s);
+    schedule.Requested(kStart + 59s, 2s, 1);
     EXPECT_TRUE(schedule.Due(kStart + 60s));
+}
+
+TEST(AnnouncementScheduleTest, AStreamOfRequestsBringsFewAnswers) {
+    struct Case {
+        bool sameRequester;
+        std::size_t answers;
+        std::chrono::milliseconds first, spacing; // of the answers
+    };
+    // 120 requests in 60 s, each asking for an answer at once: one requester is answered once
+    // per half minute, forged requesters once per two seconds.
+    const Case cases[] = {{true, 2, 5500ms, 30s}, {false, 30, 5500ms, 2s}};
+    for (const Case& c : cases) {
+        AnnouncementSchedule schedule;
+        schedule.Start(kStart);
+        schedule.Announce(kStart);
+        std::vector<Clock::time_point> answers;
+        for (std::uint32_t i = 0; i < 120; ++i) {
+            const Clock::time_point now = kStart + 5s + i * 500ms;
+            if (schedule.Due(now)) {
+                answers.push_back(now);
+                schedule.Announce(now);
+            }
+            schedule.Requested(now, 0ms, c.sameRequester ? 7 : i);
+        }
+        ASSERT_EQ(answers.size(), c.answers) << c.sameRequester;
+        EXPECT_EQ(answers[0] - kStart, c.first);
+        for (std::size_t i = 1; i < answers.size(); ++i)
+            EXPECT_EQ(answers[i] - answers[i - 1], c.spacing) << i;
+    }
 }
 
 TEST(AnnouncementScheduleTest, AStoppedScheduleIgnoresRequests) {
     AnnouncementSchedule schedule;
-    schedule.Requested(kStart, 0ms);
+    schedule.Requested(kStart, 0ms, 1);
     EXPECT_FALSE(schedule.Due(kStart + 1h));
     schedule.Start(kStart);
     schedule.Stop();

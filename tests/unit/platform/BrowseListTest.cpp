@@ -1,5 +1,6 @@
 #include "platform/BrowseList.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kestrola::platform {
@@ -106,24 +107,61 @@ TEST(BrowseListTest, ExpireForgetsWhatHasExpired) {
     EXPECT_EQ(Shown(list, kStart + 180s), std::vector<std::string>{"A: PC2"});
 }
 
-TEST(BrowseListTest, AFullListTakesNoNewNamesButKeepsRefreshing) {
-    BrowseList list;
-    for (std::size_t i = 0; i < BrowseList::kMaxComputers; ++i)
-        list.HostAnnounced("FLOOD", Pc("PC" + std::to_string(i)), 60'000, kStart);
-    ASSERT_EQ(list.ComputerCount(), BrowseList::kMaxComputers);
-    list.HostAnnounced("FLOOD", Pc("NEWCOMER"), 60'000, kStart + 1s);
-    list.HostAnnounced("FLOOD", Pc("PC0"), 600'000, kStart + 1s);
-    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxComputers);
-    // When the others expire, PC0 (refreshed) is still there and new names fit again.
-    list.HostAnnounced("FLOOD", Pc("NEWCOMER"), 60'000, kStart + 200s);
-    EXPECT_EQ(Shown(list, kStart + 200s), std::vector<std::string>{"FLOOD: NEWCOMER PC0"});
+// Forged announcements from one address or from many cannot push out our workgroup or keep
+// real hosts out.
+TEST(BrowseListTest, AFloodNeitherFillsTheListNorKeepsRealHostsOut) {
+    struct Case {
+        const char* what;
+        std::size_t sources; // forged announcements come from this many addresses, in turn
+        bool computers;      // HostAnnouncements into other workgroups, else DomainAnnouncements
+    };
+    const Case cases[] = {{"one source, workgroups", 1, false},
+                          {"one source, computers", 1, true},
+                          {"many sources, workgroups", 4096, false},
+                          {"many sources, computers", 4096, true}};
+    for (const Case& c : cases) {
+        BrowseList list("WORKGROUP");
+        list.HostAnnounced("WORKGROUP", Pc("OURS"), 720'000, kStart);
+        list.HostAnnounced("REALGRP", Pc("REAL"), 720'000, kStart);
+        const std::size_t flood =
+            c.computers ? 2 * BrowseList::kMaxComputers : 2 * BrowseList::kMaxWorkgroups;
+        for (std::size_t i = 0; i < flood; ++i) {
+            const std::uint32_t source = 0x0A000000u + static_cast<std::uint32_t>(i % c.sources);
+            const std::string name = "F" + std::to_string(i);
+            if (c.computers)
+                list.HostAnnounced("G" + std::to_string(i % 64), {name, "", 1, source}, 3'600'000,
+                                   kStart + 1s);
+            else
+                list.WorkgroupAnnounced(name, "M", 3'600'000, kStart + 1s, source);
+        }
+        EXPECT_LE(list.ComputerCount(), BrowseList::kMaxComputers) << c.what;
+        EXPECT_LE(list.WorkgroupCount(), BrowseList::kMaxWorkgroups) << c.what;
+        if (c.sources == 1) {
+            std::size_t forged = 0;
+            for (const BrowseWorkgroup& group : list.Snapshot(kStart + 1s)) {
+                forged += group.name[0] == 'F';
+                for (const BrowseComputer& computer : group.computers)
+                    forged += computer.name[0] == 'F';
+            }
+            EXPECT_EQ(forged, BrowseList::kMaxPerSource) << c.what;
+        }
+        // A real host that comes now is taken, and ours stays.
+        list.HostAnnounced("NEWGRP", {"NEWCOMER", "", 1, 0x0AD50009}, 720'000, kStart + 2s);
+        const auto shown = Shown(list, kStart + 3s);
+        EXPECT_NE(std::find(shown.begin(), shown.end(), "NEWGRP: NEWCOMER"), shown.end()) << c.what;
+        EXPECT_NE(std::find(shown.begin(), shown.end(), "WORKGROUP: OURS"), shown.end()) << c.what;
+    }
 }
 
-TEST(BrowseListTest, WorkgroupsAreBoundedToo) {
-    BrowseList list;
-    for (std::size_t i = 0; i < BrowseList::kMaxWorkgroups + 10; ++i)
-        list.WorkgroupAnnounced("G" + std::to_string(i), "", 60'000, kStart);
-    EXPECT_EQ(list.Snapshot(kStart).size(), BrowseList::kMaxWorkgroups);
+TEST(BrowseListTest, ARefreshAsksTheMostRecentlyHeardWorkgroupsOnly) {
+    BrowseList list("WORKGROUP");
+    for (int i = 0; i < 20; ++i)
+        list.WorkgroupAnnounced("G" + std::to_string(i), "", 60'000, kStart + i * 1s,
+                                static_cast<std::uint32_t>(i));
+    list.HostAnnounced("G3", Pc("PC"), 60'000, kStart + 30s);
+    list.HostAnnounced("WORKGROUP", Pc("OURS"), 60'000, kStart + 31s);
+    EXPECT_EQ(list.RecentWorkgroups(4, kStart + 32s),
+              (std::vector<std::string>{"G3", "G19", "G18", "G17"}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/MailslotRegistry.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 namespace kestrola::platform {
@@ -50,19 +51,59 @@ TEST(MailslotRegistry, FilesByNameIgnoringCase) {
     EXPECT_EQ(n, 0u);
 }
 
-TEST(MailslotRegistry, DropsTheOldestWhenFullAndCountsIt) {
-    auto registry = std::make_shared<MailslotRegistry>();
-    auto reader = registry->Create("MESSNGR");
-    const std::size_t total = MailslotRegistry::kQueueBound + 44;
-    for (std::size_t i = 0; i < total; ++i)
-        registry->File("MESSNGR", std::to_string(i), {});
-    const MailslotCounters counters = reader->Counters();
-    EXPECT_EQ(counters.filed, total);
-    EXPECT_EQ(counters.dropped, 44u);
-    EXPECT_EQ(counters.waiting, MailslotRegistry::kQueueBound);
-    // The newest stay, in order.
-    for (std::size_t i = 44; i < total; ++i)
-        ASSERT_EQ(ReadNext(*reader), std::to_string(i));
+// One source cannot push out the others: it holds at most its share, a full queue loses the
+// oldest message of the largest holder, and the drops are told per source once the episode
+// is over.
+TEST(MailslotRegistry, EachSourceKeepsItsShareAndDropsAreToldPerSource) {
+    using Counts = std::map<std::uint32_t, std::uint64_t>;
+    struct Case {
+        std::vector<std::pair<std::uint32_t, int>> bursts; // source, messages
+        Counts waiting, dropped;
+    };
+    const std::uint64_t share = MailslotRegistry::kSourceShare;
+    const Case cases[] = {
+        {{{1, 300}}, {{1, share}}, {{1, 300 - share}}},
+        {{{2, 3}, {1, 1000}}, {{1, share}, {2, 3}}, {{1, 1000 - share}}},
+        {{{1, 64}, {2, 64}, {3, 64}, {4, 64}, {5, 64}},
+         {{1, 51}, {2, 51}, {3, 51}, {4, 51}, {5, 52}},
+         {{1, 13}, {2, 13}, {3, 13}, {4, 13}, {5, 12}}},
+    };
+    for (const Case& c : cases) {
+        auto registry = std::make_shared<MailslotRegistry>();
+        auto reader = registry->Create("MESSNGR");
+        std::uint64_t total = 0;
+        for (const auto& [source, count] : c.bursts) {
+            for (int i = 0; i < count; ++i, ++total) {
+                DatagramOrigin origin;
+                origin.sourceAddress = source;
+                registry->File("MESSNGR", std::to_string(i), origin);
+            }
+        }
+        EXPECT_TRUE(reader->TakeDropEpisode().empty()) << "the episode is still going on";
+        Counts told;
+        for (const SourceDrops& d : reader->TakeDropEpisode())
+            told[d.address] = d.dropped;
+        EXPECT_EQ(told, c.dropped);
+        EXPECT_TRUE(reader->TakeDropEpisode().empty()) << "an episode is told once";
+        EXPECT_EQ(reader->Counters().filed, total);
+        // What stays of each source is its newest messages, in order.
+        Counts waiting;
+        std::map<std::uint32_t, int> next;
+        DatagramOrigin origin;
+        std::string buffer(16, '\0');
+        std::size_t got = 0;
+        while (reader->Read(buffer.data(), buffer.size(), got, &origin)) {
+            const std::uint32_t source = origin.sourceAddress;
+            const int number = std::stoi(buffer.substr(0, got));
+            if (waiting[source]++ != 0) {
+                EXPECT_EQ(number, next[source]) << source;
+            }
+            next[source] = number + 1;
+        }
+        for (const auto& [source, count] : c.bursts)
+            EXPECT_EQ(next[source], count) << "the newest of " << source << " is kept";
+        EXPECT_EQ(waiting, c.waiting);
+    }
 }
 
 TEST(MailslotRegistry, ReadCutsToTheBufferAndTakesTheWholeMessage) {
