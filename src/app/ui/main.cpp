@@ -8,9 +8,9 @@
 
 int main(int argc, char** argv) {
     using namespace kestrola;
-    // Taken before the toolkit removes its own options from the arguments.
-    const std::string commandLine = core::RawCommandLine(argc, argv);
     QApplication app(argc, argv);
+    // What the toolkit has left of the arguments; the session's options never choose the store.
+    const std::string commandLine = core::RawCommandLine(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
     const auto environment = platform::CreateProcessEnvironment();
