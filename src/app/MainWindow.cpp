@@ -63,14 +63,7 @@ bool MainWindow::Initialise() {
         m_tray.NotifyTray(TrayOperation::Add, AttentionIcon::Normal, "Kestrola NET");
     m_view.EnableToolTips(m_settings.IsOn(&AppSettings::toolTips));
 
-    ButtonLook look;
-    look.flat = m_settings.IsOn(&AppSettings::flatButtons);
-    look.activeBackground = m_settings.buttonActiveBgColor;
-    look.inactiveBackground = m_settings.buttonInactiveBgColor;
-    look.activeText = m_settings.buttonActiveFgColor;
-    look.inactiveText = m_settings.buttonInactiveFgColor;
-    look.focus = m_settings.buttonFocusColor;
-    look.showText = true;
+    const ButtonLook look = MainButtonLook(m_settings);
     for (const int button : kStyledButtons)
         m_view.StyleButton(button, look);
     for (const int edit : {kComposerEdit, kViewerEdit})
@@ -86,6 +79,7 @@ bool MainWindow::Initialise() {
     std::vector<std::string> lastSended;
     LoadStringList(m_services.store, lastSended, kLastSended);
     m_recents.LoadRecentRecipients(lastSended);
+    m_recentsLoaded = true;
     m_view.SetRecipientList(m_recents.SaveRecentRecipients());
 
     if (m_channel.Open()) {
@@ -116,7 +110,7 @@ void MainWindow::Destroy() {
     if (m_destroyed)
         return;
     m_destroyed = true;
-    SaveStringList(m_services.store, m_recents.SaveRecentRecipients(), kLastSended);
+    SaveRecents();
     m_services.network.StopMessengerService(1);
     m_tray.NotifyTray(TrayOperation::Delete, AttentionIcon::Normal, "");
     if (m_pollTimer) {
@@ -124,6 +118,18 @@ void MainWindow::Destroy() {
         m_pollTimer = false;
     }
     m_settings.SaveSettings(m_services.store);
+}
+
+void MainWindow::SaveForSession() {
+    if (m_destroyed)
+        return;
+    SaveRecents();
+    m_settings.SaveSettings(m_services.store);
+}
+
+void MainWindow::SaveRecents() {
+    if (m_recentsLoaded)
+        SaveStringList(m_services.store, m_recents.SaveRecentRecipients(), kLastSended);
 }
 
 ReceiveOutcome MainWindow::OnPollTimer() {
@@ -209,7 +215,9 @@ void MainWindow::OnCommand(int id) {
 }
 
 void MainWindow::OnClose() {
-    if (m_settings.noClose != 0)
+    // Without a tray icon, whose menu holds Exit, a close that only minimised would leave no
+    // way to end the program.
+    if (m_settings.noClose != 0 && m_tray.HidesInTray())
         MinimizeWindow();
     else
         ExitApplication();
@@ -303,6 +311,18 @@ std::string MainWindow::LocalName() const {
 
 std::string MainWindow::LocalNameUpper() const {
     return m_services.network.LocalNameUpper();
+}
+
+ButtonLook MainButtonLook(const AppSettings& settings) {
+    ButtonLook look;
+    look.flat = settings.IsOn(&AppSettings::flatButtons);
+    look.activeBackground = settings.buttonActiveBgColor;
+    look.inactiveBackground = settings.buttonInactiveBgColor;
+    look.activeText = settings.buttonActiveFgColor;
+    look.inactiveText = settings.buttonInactiveFgColor;
+    look.focus = settings.buttonFocusColor;
+    look.showText = true;
+    return look;
 }
 
 std::string_view MainToolTip(int control) {

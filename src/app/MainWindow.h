@@ -70,12 +70,16 @@ public:
     /// The destruction steps: recent recipients, service control, tray icon, timer, settings.
     /// Runs once; later calls do nothing.
     void Destroy();
+    /// Writes the settings and the recent recipients to the store as Destroy does, and the run
+    /// goes on (the desktop session is being saved; a logout may still be cancelled).
+    void SaveForSession();
 
     /// One tick of the poll timer.
     ReceiveOutcome OnPollTimer();
     /// A button, menu or edit command.
     void OnCommand(int id);
-    /// The close box, Alt+F4 or the cancel command.
+    /// The close box, Alt+F4 or the cancel command: with "NoClose" on it minimises into the
+    /// tray; where no tray icon offers Exit, and with "NoClose" 0, it runs Exit.
     void OnClose();
     /// The Esc key, which is always consumed.
     void OnEscapeKey();
@@ -129,6 +133,9 @@ public:
 
 private:
     void RequestEnd();
+    /// Writes "LastSended", but only once Initialise has read it: a run that ends before (a
+    /// quit during the first run's question) must not replace the stored list with nothing.
+    void SaveRecents();
 
     MainWindowServices m_services;
     MainView& m_view;
@@ -146,9 +153,13 @@ private:
     bool m_pollTimer = false;
     bool m_firstTickDone = false;
     bool m_expanded = false;
+    bool m_recentsLoaded = false;
     bool m_endRequested = false;
     bool m_destroyed = false;
 };
+
+/// The look of the window's styled buttons (and of the notices' OK buttons) by `settings`.
+ButtonLook MainButtonLook(const AppSettings& settings);
 
 /// The tool tip of a main-window control; empty for none.
 std::string_view MainToolTip(int control);

@@ -96,6 +96,11 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
     }
     qApp->installEventFilter(this);
     m_core = std::make_unique<core::MainWindow>(services, *this);
+    // The notices' OK buttons wear the buttons' colours from the start: the initialisation's
+    // first steps may raise a notice (no network) before the buttons are styled.
+    const core::ButtonLook look = core::MainButtonLook(m_core->Settings());
+    SetNoticeColours({look.inactiveBackground, look.activeBackground, look.inactiveText,
+                      look.activeText, look.focus});
 }
 
 MainDialog::~MainDialog() {
@@ -516,9 +521,6 @@ void MainDialog::StyleButton(int control, const core::ButtonLook& look) {
     button->SetInactiveForeground(ToQColor(look.inactiveText), true);
     button->SetFocusColor(ToQColor(look.focus), true);
     button->SetShowText(look.showText);
-    // The notices' OK buttons wear the same colours.
-    SetNoticeColours({look.inactiveBackground, look.activeBackground, look.inactiveText,
-                      look.activeText, look.focus});
 }
 
 void MainDialog::StyleEdit(int control, core::ColorRef background, core::ColorRef text,

@@ -6,21 +6,28 @@
 #include "app/ui/MessengerApp.h"
 #include "app/ui/PaletteColors.h"
 #include "controls/CEditEx.h"
+#include "controls/Conversions.h"
 #include "controls/DialogTemplate.h"
 #include "controls/FlatButton.h"
+#include "messaging/ui/SystemMessage.h"
 #include "platform/Platform.h"
 #include "platform/testing/FakeProcessEnvironment.h"
 #include "resources/IconResources.h"
 #include "resources/MenuResources.h"
 #include "store/BaseFormat.h"
+#include "store/ui/NoticeDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <csignal>
+#include <cstddef>
 #include <gtest/gtest.h>
 
 namespace kestrola::ui {
@@ -169,6 +176,7 @@ TEST_F(MainDialogTest, EscapeDoesNothingWithMinimizeOnEscOff) {
 
 TEST_F(MainDialogTest, CloseBoxMinimisesWithNoCloseAndEndsWithout) {
     h.Set("SystemSettings", "NoClose", 1);
+    h.Set("SystemSettings", "MinimizeToTray", 1);
     MainDialog& window = Open();
     window.close();
     EXPECT_TRUE(window.isHidden());
@@ -297,8 +305,48 @@ TEST_F(MessengerAppTest, QuitSignalEndsLikeExitAndSavesEverything) {
     EXPECT_TRUE(stored.Find("LastSended", "Count").has_value());
 }
 
+// Saving the session writes what Exit writes and the run goes on; the session's end (a Quit
+// event) ends it without minimising or asking, even with "NoClose" and the exit question on.
+TEST_F(MessengerAppTest, SavingTheSessionKeepsRunningAndTheSessionsEndEndsIt) {
+    h.Set("SystemSettings", "NoClose", 1);
+    h.Set("SystemSettings", "ConfirmationOnExit", 1);
+    const auto quit = platform::CreateQuitRequests();
+    bool savedWhileRunning = false;
+    bool ranOn = false;
+    bool stuck = false;
+    EXPECT_EQ(RunMessengerApp(
+                  "-i", Platform(quit.get()),
+                  [&](MainDialog& window) {
+                      window.RecipientBox()->setEditText(QStringLiteral("PC2"));
+                      // No handler reads the manager, which the toolkit makes only
+                      // inside a desktop session.
+                      alignas(QSessionManager) std::byte manager[sizeof(QSessionManager)]{};
+                      emit qApp->commitDataRequest(*reinterpret_cast<QSessionManager*>(manager));
+                      const core::IniProfileStore stored(h.storePath);
+                      savedWhileRunning = stored.Find("SystemSettings", "FlatButtons").has_value();
+                      QTest::qWait(100);
+                      ranOn = window.isVisible() && !window.EndRequested();
+                      // The session's "die", as the toolkit passes it on.
+                      QTimer::singleShot(0, qApp, [] {
+                          QEvent end(QEvent::Quit);
+                          QCoreApplication::sendEvent(qApp, &end);
+                      });
+                      QTimer::singleShot(5000, &window, [&stuck] {
+                          stuck = true;
+                          std::raise(SIGTERM);
+                      });
+                  }),
+              0);
+    EXPECT_TRUE(savedWhileRunning);
+    EXPECT_TRUE(ranOn) << "saving the session is not its end";
+    EXPECT_FALSE(stuck) << "the session's end did not end the run";
+}
+
 TEST_F(MessengerAppTest, AQuitSignalDuringTheFirstRunQuestionEndsWithoutAWindow) {
     h.Set("SystemSettings", "CurrentVersion", "");
+    h.Set("LastSended", "Count", 2);
+    h.Set("LastSended", "0", "ALICE");
+    h.Set("LastSended", "1", "SALES");
     const auto quit = platform::CreateQuitRequests();
     std::string asked;
     testing::WhenModal([&](QWidget* box) {
@@ -313,6 +361,25 @@ TEST_F(MessengerAppTest, AQuitSignalDuringTheFirstRunQuestionEndsWithoutAWindow)
     const core::IniProfileStore stored(h.storePath);
     EXPECT_EQ(stored.ReadString("SystemSettings", "CurrentVersion", ""), "1.0");
     EXPECT_TRUE(stored.Find("SendRecervieSettings", "HistoryLenght").has_value());
+    std::vector<std::string> recents;
+    core::IniProfileStore reread(h.storePath);
+    core::LoadStringList(reread, recents, core::kLastSended);
+    EXPECT_EQ(recents, (std::vector<std::string>{"ALICE", "SALES"})) << "the list was never read";
+}
+
+// The first notice a user without a network sees (1286) comes before the buttons are styled.
+TEST_F(MessengerAppTest, TheNoNetworkNoticeWearsTheButtonColours) {
+    h.Set("ColorsSettings", "ButtonInactiveBgColor", 0x00203040);
+    h.network.providerFound = false;
+    ClearNoticeColours();
+    QColor okBackground;
+    testing::WhenModal([&](QWidget* modal) {
+        if (auto* notice = qobject_cast<NoticeDialog*>(modal))
+            okBackground = notice->OkButton()->InactiveBackground();
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    EXPECT_EQ(RunMessengerApp("i", Platform(nullptr)), 0);
+    EXPECT_EQ(okBackground, ToQColor(0x00203040));
 }
 
 TEST_F(MessengerAppTest, AnUnusableMailslotEndsTheRunAfterItsNotice) {

@@ -216,6 +216,8 @@ TEST(MainWindowLifetime, RecentRecipientsComeBackAfterARestartInTheirOrder) {
 
 struct CloseCase {
     int noClose;
+    int minimizeToTray;
+    bool trayAvailable;
     int confirmation;
     bool answer;
     bool ends;
@@ -225,11 +227,14 @@ struct CloseCase {
 
 class MainWindowClose : public ::testing::TestWithParam<CloseCase> {};
 
-TEST_P(MainWindowClose, FollowsNoCloseAndTheExitQuestion) {
+// "NoClose" minimises into the tray; where no tray icon offers Exit, closing is Exit.
+TEST_P(MainWindowClose, FollowsNoCloseTheTrayAndTheExitQuestion) {
     const CloseCase c = GetParam();
     MainWindowHarness h;
     h.Set("SystemSettings", "NoClose", c.noClose);
+    h.Set("SystemSettings", "MinimizeToTray", c.minimizeToTray);
     h.Set("SystemSettings", "ConfirmationOnExit", c.confirmation);
+    h.view.trayAvailable = c.trayAvailable;
     h.Start();
     h.view.answers = {c.answer};
     h.window->OnClose();
@@ -243,12 +248,16 @@ TEST_P(MainWindowClose, FollowsNoCloseAndTheExitQuestion) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, MainWindowClose,
                          ::testing::Values(
-                             // noClose, confirmation, answer, ends, minimises, asks
-                             CloseCase{1, 1, true, false, true, false},
-                             CloseCase{2, 0, true, false, true, false},
-                             CloseCase{0, 0, false, true, false, false},
-                             CloseCase{0, 1, false, false, false, true},
-                             CloseCase{0, 5, true, true, false, true}));
+                             // noClose, tray setting, tray there, confirmation, answer, ends,
+                             // minimises, asks
+                             CloseCase{1, 1, true, 1, true, false, true, false},
+                             CloseCase{2, 1, true, 0, true, false, true, false},
+                             CloseCase{1, 1, false, 0, true, true, false, false},
+                             CloseCase{1, 0, true, 1, true, true, false, true},
+                             CloseCase{1, 0, false, 1, false, false, false, true},
+                             CloseCase{0, 1, true, 0, false, true, false, false},
+                             CloseCase{0, 1, true, 1, false, false, false, true},
+                             CloseCase{0, 1, true, 5, true, true, false, true}));
 
 struct EscapeCase {
     int minimizeOnEsc;
