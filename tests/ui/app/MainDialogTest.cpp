@@ -232,6 +232,44 @@ TEST_F(MainDialogTest, TypingAndSendingReachesTheOtherComputer) {
     EXPECT_EQ(h.sound.played, std::vector<std::string>{"send.wav"});
 }
 
+struct LinkCase {
+    const char* text;
+    const char* clickOn; // inside the link
+    const char* verb;
+    const char* target;
+};
+
+class MainDialogLinkTest : public MainDialogTest, public ::testing::WithParamInterface<LinkCase> {};
+
+// A double-click selects the whole link under the mouse; "Go to URL" hands it to the shell.
+TEST_P(MainDialogLinkTest, DoubleClickThenGoToUrlOpensTheWholeLink) {
+    const LinkCase c = GetParam();
+    testing::WriteFileBytes(
+        h.basePath, Record(*h.codePage, "ALICE", "PC1", c.text, 0, "11:58:02 , 06/12/2005"));
+    MainDialog& window = Open();
+    CEditEx* viewer = window.ViewerEdit();
+    QTextCursor at(viewer->document());
+    at.setPosition(static_cast<int>(std::string_view(c.text).find(c.clickOn)) + 1);
+    testing::WhenPopup([](QWidget* popup) {
+        auto* menu = qobject_cast<QMenu*>(popup);
+        ASSERT_NE(menu, nullptr);
+        QAction* goTo = menu->actions().at(0);
+        ASSERT_EQ(goTo->text(), QStringLiteral("&Go to URL"));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(goTo).center());
+    });
+    QTest::mouseDClick(viewer->viewport(), Qt::LeftButton, {}, viewer->cursorRect(at).center());
+    ASSERT_EQ(h.shell.calls.size(), 1u);
+    EXPECT_EQ(h.shell.calls[0].first, c.verb);
+    EXPECT_EQ(h.shell.calls[0].second, c.target);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, MainDialogLinkTest,
+    ::testing::Values(LinkCase{"The menu: http://intranet.example/menu?day=2, as usual.", "example",
+                               "open", "http://intranet.example/menu?day=2"},
+                      LinkCase{"It is on \\\\FILES\\menu\\today.txt.", "menu", "explore",
+                               "\\\\FILES\\menu\\today.txt"}));
+
 TEST_F(MainDialogTest, AlwaysOnTopPutsTheWindowIntoTheTopmostBand) {
     h.Set("SystemSettings", "AlwaysOnTop", 1);
     MainDialog& window = Open();
