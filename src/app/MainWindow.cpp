@@ -4,7 +4,9 @@
 #include "app/FirstRun.h"
 #include "app/ProfileStore.h"
 #include "app/StringListSection.h"
+#include "messaging/DatagramCodec.h"
 #include "messaging/StatusTexts.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Sound.h"
 #include "resources/MenuResources.h"
 
@@ -139,7 +141,42 @@ ReceiveOutcome MainWindow::OnPollTimer() {
             MinimizeWindow();
     }
     m_tray.RefreshAttention();
-    return m_receiver.Poll();
+    // Whether the user can see the window is judged before an arrival raises it.
+    const bool unseen = m_view.State() != WindowState::Normal || !m_view.Active();
+    const ReceiveOutcome outcome = m_receiver.Poll();
+    if (outcome.stored && unseen)
+        NotifyDesktop();
+    return outcome;
+}
+
+void MainWindow::NotifyDesktop() {
+    if (m_services.notifications == nullptr || m_settings.desktopNotification == 0)
+        return;
+    MessageRecord decoded = m_receiver.received;
+    DecodeDatagram(m_services.codePage, decoded);
+    const std::string firstLine = decoded.text.substr(0, decoded.text.find_first_of("\r\n"));
+    const std::weak_ptr<MainWindow*> window = m_self;
+    const std::uint32_t position = m_base->count;
+    m_services.notifications->Show(decoded.from, firstLine, [window, position] {
+        if (const auto alive = window.lock())
+            (*alive)->ShowNotifiedMessage(position);
+    });
+}
+
+void MainWindow::ShowNotifiedMessage(std::uint32_t position) {
+    if (m_destroyed)
+        return;
+    // A message deleted since is not looked for: the window comes up on what it shows.
+    if (position != m_base->current && position <= m_base->count && !m_viewer.busy) {
+        const BusyScope scope(m_viewer.busy);
+        if (m_base->current > 0 && m_base->MarkRead(m_base->current) == MessageBase::kMarkedRead)
+            --m_base->newCount;
+        m_base->current = position;
+        if (m_base->ReadRecord(position, m_viewer.shown) == MessageBase::kRead)
+            m_viewer.ParseAndShow(m_viewer.shown);
+        m_viewer.UpdateCounters();
+    }
+    RaiseWindow();
 }
 
 void MainWindow::OnCommand(int id) {

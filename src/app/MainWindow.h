@@ -21,6 +21,7 @@
 namespace kestrola::platform {
 class Clock;
 class CodePage;
+class DesktopNotifications;
 class Mailslots;
 class Shell;
 class Sound;
@@ -46,6 +47,8 @@ struct MainWindowServices {
                                                const std::string& historyFileName,
                                                const platform::Clock& clock)>
         makeBase;
+    /// The desktop's notifications; nullptr for none.
+    platform::DesktopNotifications* notifications = nullptr;
 };
 
 /// The poll timer's period.
@@ -74,8 +77,12 @@ public:
     /// goes on (the desktop session is being saved; a logout may still be cancelled).
     void SaveForSession();
 
-    /// One tick of the poll timer.
+    /// One tick of the poll timer. A message stored while the window was hidden, minimised or
+    /// not active also gets a desktop notification ("DesktopNotification" on).
     ReceiveOutcome OnPollTimer();
+    /// A click on the desktop notification of the message at `position`: that message is
+    /// shown (the one left is marked read, as by Next) and the window comes up.
+    void ShowNotifiedMessage(std::uint32_t position);
     /// A button, menu or edit command.
     void OnCommand(int id);
     /// The close box, Alt+F4 or the cancel command: with "NoClose" on it minimises into the
@@ -136,6 +143,8 @@ private:
     /// Writes "LastSended", but only once Initialise has read it: a run that ends before (a
     /// quit during the first run's question) must not replace the stored list with nothing.
     void SaveRecents();
+    /// The desktop notification of the message just stored: its sender and first line.
+    void NotifyDesktop();
 
     MainWindowServices m_services;
     MainView& m_view;
@@ -156,6 +165,8 @@ private:
     bool m_recentsLoaded = false;
     bool m_endRequested = false;
     bool m_destroyed = false;
+    /// Held by the window alone: a notification clicked after its end finds it gone.
+    std::shared_ptr<MainWindow*> m_self = std::make_shared<MainWindow*>(this);
 };
 
 /// The look of the window's styled buttons (and of the notices' OK buttons) by `settings`.

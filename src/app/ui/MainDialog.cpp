@@ -556,6 +556,10 @@ core::WindowState MainDialog::State() const {
     return core::WindowState::Normal;
 }
 
+bool MainDialog::Active() const {
+    return isActiveWindow();
+}
+
 void MainDialog::ShowWindow(core::ShowCommand command) {
     ++m_showCommands;
     switch (command) {

@@ -95,9 +95,11 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
                                                       [](const platform::CodePage*) {}));
         network = std::make_unique<core::ScannerNetwork>(*scanner, platform::GetPlatformVersion());
     }
-    const core::MainWindowServices services{
-        *start.store,   colors,         platform.codePage, platform.clock,   platform.mailslots,
-        platform.shell, platform.sound, *network,          platform.makeBase};
+    const core::MainWindowServices services{*start.store,       colors,
+                                            platform.codePage,  platform.clock,
+                                            platform.mailslots, platform.shell,
+                                            platform.sound,     *network,
+                                            platform.makeBase,  platform.notifications};
     // A quit request of the system or the session ends the run as Exit does, without asking.
     // It also closes a box that waits for the user (the first run's question, a notice), which
     // would otherwise hold the end back.

@@ -19,10 +19,12 @@ int main(int argc, char** argv) {
     const auto shell = platform::CreateShell();
     const auto mailslots = platform::CreateMailslots();
     const auto quitRequests = platform::CreateQuitRequests();
+    const auto notifications = platform::CreateDesktopNotifications();
     const auto sound =
         platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));
 
     const ui::MessengerPlatform messenger{
-        *environment, *mailslots, *codePage, *clock, *shell, *sound, quitRequests.get(), {}, {}};
+        *environment, *mailslots,         *codePage, *clock, *shell,
+        *sound,       quitRequests.get(), {},        {},     notifications.get()};
     return ui::RunMessengerApp(commandLine, messenger);
 }

@@ -401,6 +401,61 @@ TEST(MainWindowHistory, ShownMessagesAreLoggedByteForByte) {
     EXPECT_EQ(log.substr(expected.size(), 28), "From: PC3\r\nTo:   //Error\r\nDa");
 }
 
+struct NotifyCase {
+    WindowState state;
+    bool active;
+    int setting; // "DesktopNotification"
+    bool notified;
+};
+
+class MainWindowNotification : public ::testing::TestWithParam<NotifyCase> {};
+
+// A message the user cannot see (window hidden, minimised or behind others) gets a desktop
+// notification with the sender and the first line, unless "DesktopNotification" is 0.
+TEST_P(MainWindowNotification, ShowsTheSenderAndFirstLineOfAnUnseenMessage) {
+    const NotifyCase c = GetParam();
+    MainWindowHarness h;
+    h.Set("EventsSettings", "DesktopNotification", c.setting);
+    h.Start();
+    h.view.state = c.state;
+    h.view.active = c.active;
+    h.Arrive(*h.pc2, "PC1", "Lunch at noon?\r\nThe usual place.");
+    ASSERT_TRUE(h.Tick().stored);
+    ASSERT_EQ(h.notifications.shown.size(), c.notified ? 1u : 0u);
+    if (c.notified) {
+        EXPECT_EQ(h.notifications.shown[0].summary, "PC2");
+        EXPECT_EQ(h.notifications.shown[0].body, "Lunch at noon?");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MainWindowNotification,
+                         ::testing::Values(NotifyCase{WindowState::Hidden, false, 1, true},
+                                           NotifyCase{WindowState::Minimized, false, 1, true},
+                                           NotifyCase{WindowState::Normal, false, 1, true},
+                                           NotifyCase{WindowState::Normal, true, 1, false},
+                                           NotifyCase{WindowState::Hidden, false, 0, false}));
+
+TEST(MainWindowNotificationClick, BringsTheWindowUpOnThatMessage) {
+    MainWindowHarness h;
+    h.Set("EventsSettings", "AutoShowNewMSG", 0);
+    h.Set("EventsSettings", "UpWindowOnPersonal", 0);
+    h.Start();
+    h.Arrive(*h.pc2, "PC1", "first");
+    ASSERT_TRUE(h.Tick().shown) << "the first message is shown at once";
+    h.view.state = WindowState::Hidden;
+    h.Arrive(*h.pc3, "PC1", "second");
+    ASSERT_TRUE(h.Tick().stored);
+    ASSERT_EQ(h.view.viewer, "first");
+    ASSERT_EQ(h.notifications.shown.size(), 1u);
+    h.notifications.click();
+    EXPECT_EQ(h.view.viewer, "second");
+    EXPECT_EQ(h.window->Base().current, 2u);
+    EXPECT_EQ(h.view.state, WindowState::Normal);
+    // After the window's end a click finds nothing to bring up.
+    h.window.reset();
+    h.notifications.click();
+}
+
 TEST(MainWindowHistory, WithHistoryOffNothingIsWritten) {
     MainWindowHarness h;
     h.Start();
