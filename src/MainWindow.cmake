@@ -84,6 +84,6 @@ if(KESTROLA_BUILD_UI)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${KESTROLA_SOUNDS} DESTINATION ${KESTROLA_SOUND_INSTALL_DIR})
     install(CODE "message(STATUS \"kestrola-net binds UDP 137 and 138: as root run \
-'setcap cap_net_bind_service=+ep \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kestrola-net' \
+'setcap cap_net_bind_service,cap_net_raw=ep \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kestrola-net' \
 once after installing (see README)\")")
 endif()
