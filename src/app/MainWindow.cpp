@@ -137,8 +137,21 @@ void MainWindow::SaveRecents() {
 ReceiveOutcome MainWindow::OnPollTimer() {
     if (!m_firstTickDone) {
         m_firstTickDone = true;
-        if (m_settings.runMinimized == 1)
+        if (m_settings.runMinimized == 1) {
             MinimizeWindow();
+            if (m_settings.minimizeToTray == 1 && !m_tray.HidesInTray())
+                m_trayWaitTicks = kTrayWaitTicks;
+        }
+    } else if (m_trayWaitTicks > 0) {
+        // Once the notification area is there, the window still minimised goes into it; a
+        // window the user has brought up stays.
+        --m_trayWaitTicks;
+        if (m_view.State() != WindowState::Minimized)
+            m_trayWaitTicks = 0;
+        else if (m_tray.HidesInTray()) {
+            m_tray.OnSystemMinimize();
+            m_trayWaitTicks = 0;
+        }
     }
     m_tray.RefreshAttention();
     // Whether the user can see the window is judged before an arrival raises it.

@@ -53,6 +53,10 @@ struct MainWindowServices {
 
 /// The poll timer's period.
 inline constexpr int kPollMilliseconds = 500;
+/// How many ticks a window started minimised ("RunMinimized") waits on the task bar for a
+/// notification area to appear (started with the session, the program may come before the
+/// panel that holds it): 30 seconds.
+inline constexpr int kTrayWaitTicks = 60;
 
 /// The main window without its widgets: it owns the base, the channel, the settings and the
 /// pipelines, runs the start-up and shut-down steps in order, and answers every command and
@@ -161,6 +165,7 @@ private:
     Receiver m_receiver;
     bool m_pollTimer = false;
     bool m_firstTickDone = false;
+    int m_trayWaitTicks = 0; ///< ticks left to move a window started minimised into the tray
     bool m_expanded = false;
     bool m_recentsLoaded = false;
     bool m_endRequested = false;

@@ -346,6 +346,25 @@ TEST(MainWindowCommands, FirstTickMinimisesWithRunMinimizedOnly) {
     }
 }
 
+// Started with the session before the panel: the window waits on the task bar and goes into
+// the notification area once one appears, unless the user has brought it up meanwhile.
+TEST(MainWindowCommands, RunMinimizedMovesIntoALateNotificationArea) {
+    for (const bool restoredMeanwhile : {false, true}) {
+        MainWindowHarness h;
+        h.Set("SystemSettings", "RunMinimized", 1);
+        h.view.trayAvailable = false;
+        h.Start();
+        h.Tick();
+        h.Tick();
+        EXPECT_EQ(h.view.state, WindowState::Minimized);
+        if (restoredMeanwhile)
+            h.view.ShowWindow(ShowCommand::ShowNormal);
+        h.view.trayAvailable = true;
+        h.Tick();
+        EXPECT_EQ(h.view.state, restoredMeanwhile ? WindowState::Normal : WindowState::Hidden);
+    }
+}
+
 TEST(MainWindowCommands, UpgradeAndAboutAndEditCommands) {
     MainWindowHarness h;
     h.Start();
