@@ -332,8 +332,10 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
         return ExpandingDialog::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape) {
-        // Esc never closes the window.
-        m_core->OnEscapeKey();
+        // Esc never closes the window. A held key minimises once: its repeats would minimise
+        // the window again as soon as a message brings it up.
+        if (!key->isAutoRepeat())
+            m_core->OnEscapeKey();
         return true;
     }
     if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&

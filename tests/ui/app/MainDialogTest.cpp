@@ -18,6 +18,7 @@
 #include "store/ui/NoticeDialog.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -156,6 +157,11 @@ TEST_F(MainDialogTest, EscapeMinimisesIntoTheTrayAndNeverCloses) {
     window.RunCommand(core::kTrayMenuRestore);
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
+
+    // A held Esc minimises once; its repeats leave a window brought up again alone.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(window.ViewerEdit(), &repeat);
+    EXPECT_TRUE(window.isVisible());
 
     // Without a notification area the window stays minimised on the task bar.
     window.trayAvailableOverride = false;
