@@ -72,7 +72,27 @@ struct LinuxDesktopNotifications::Bus {
     }
 };
 
+namespace {
+
+// The session's bus when it has one; GLib would otherwise start a bus of its own for us.
+bool SessionBusKnown() {
+    const gchar* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0')
+        return true;
+    const gchar* runtime = g_getenv("XDG_RUNTIME_DIR");
+    if (runtime == nullptr || *runtime == '\0')
+        return false;
+    gchar* socket = g_build_filename(runtime, "bus", nullptr);
+    const bool there = g_file_test(socket, G_FILE_TEST_EXISTS);
+    g_free(socket);
+    return there;
+}
+
+} // namespace
+
 LinuxDesktopNotifications::LinuxDesktopNotifications() : m_bus(std::make_unique<Bus>()) {
+    if (!SessionBusKnown())
+        return;
     m_bus->connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (m_bus->connection == nullptr)
         return;
