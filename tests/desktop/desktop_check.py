@@ -14,6 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "netns"))
+from messenger_netns import prepare_store  # noqa: E402
 from netnslab import Lab, Skip, check, main, require_root  # noqa: E402
 
 PROGRAM = CLI = DRIVER = SCREENS = ""
@@ -144,31 +145,10 @@ def layout(desktop):
     return {name: tuple(map(int, rest)) for name, *rest in (l.split() for l in out.splitlines())}
 
 
-def store(lab, host, **settings):
-    home = os.path.join(lab.work, f"{host.label}-desktop")
-    os.makedirs(os.path.join(home, "config"), exist_ok=True)
-    files = {"base": os.path.join(home, "base.msg"),
-             "ini": os.path.join(home, "config", "kestrola-net.INI")}
-    sections = {"SystemSettings": {"CurrentVersion": "1.0"},
-                "SendRecervieSettings": {"BaseFileName": files["base"],
-                                         "HistoryFileName": os.path.join(home, "history.txt"),
-                                         "SuccesMessageTimeOut": "0"},
-                "EventsSettings": {}}
-    for key, value in settings.items():
-        section, name = key.split("__")
-        sections[section][name] = str(value)
-    with open(files["ini"], "w") as f:
-        for section, keys in sections.items():
-            f.write(f"[{section}]\n" + "".join(f"{k}={v}\n" for k, v in keys.items()))
-    files["env"] = host.env(XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_DATA_HOME=home,
-                            XDG_RUNTIME_DIR=home, HOME=home, QT_QPA_PLATFORM="xcb",
-                            KESTROLA_SOUND_LOG=os.path.join(home, "sounds.log"))
-    return files
-
-
 def start(lab, desktop, host, **settings):
-    files = store(lab, host, **settings)
-    files["env"]["DISPLAY"] = desktop.display
+    # The run folder and INI store of the multi-host tests, on this display.
+    files = prepare_store(lab, host, PROGRAM, **settings)
+    files["env"].update(QT_QPA_PLATFORM="xcb", DISPLAY=desktop.display, HOME=files["home"])
     if desktop.bus_address:
         files["env"]["DBUS_SESSION_BUS_ADDRESS"] = desktop.bus_address
     files["proc"] = host.start([PROGRAM, "-i"], "program", env=files["env"])
