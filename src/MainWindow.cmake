@@ -1,5 +1,6 @@
 # The main window: its Qt-free rules (viewer, tray and attention, sending, receiving, start-up
-# order) in the core, sounds and quit requests in the platform layer, and the desktop program
+# order) in the core, sounds, quit requests and desktop notifications (GIO, found with the shell
+# tree) in the platform layer, and the desktop program
 # kestrola-net with its installation.
 
 find_package(PkgConfig REQUIRED)
@@ -7,6 +8,7 @@ pkg_check_modules(CANBERRA REQUIRED IMPORTED_TARGET libcanberra)
 
 target_sources(kestrola_platform PRIVATE
     platform/Sound.cpp
+    platform/linux/LinuxDesktopNotifications.cpp
     platform/linux/LinuxQuitRequests.cpp
     platform/linux/LinuxSound.cpp
 )
@@ -82,6 +84,6 @@ if(KESTROLA_BUILD_UI)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${KESTROLA_SOUNDS} DESTINATION ${KESTROLA_SOUND_INSTALL_DIR})
     install(CODE "message(STATUS \"kestrola-net binds UDP 137 and 138: as root run \
-'setcap cap_net_bind_service=+ep \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kestrola-net' \
+'setcap cap_net_bind_service,cap_net_raw=ep \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kestrola-net' \
 once after installing (see README)\")")
 endif()

@@ -12,6 +12,7 @@ target_sources(kestrola_core PRIVATE
     app/Expansion.cpp
     controls/ButtonFace.cpp
     controls/Hyperlink.cpp
+    controls/LinkToken.cpp
     resources/IconResources.cpp
     resources/MenuResources.cpp
     store/NoticeCountdown.cpp

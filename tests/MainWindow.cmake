@@ -18,7 +18,8 @@ endif()
 # and kestrola-cli peers). Root only; they skip (77) with a message otherwise.
 if(KESTROLA_BUILD_UI)
     add_executable(kestrola_window_driver netns/WindowDriver.cpp)
-    target_link_libraries(kestrola_window_driver PRIVATE kestrola_ui Qt6::Test)
+    target_link_libraries(kestrola_window_driver PRIVATE kestrola_ui kestrola_test_support
+                          Qt6::Test)
     foreach(scenario receive edges burst window reader unreachable busy-lan)
         add_test(NAME netns.messenger.${scenario}
                  COMMAND ${KESTROLA_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/netns/messenger_netns.py

@@ -5,6 +5,7 @@ target_sources(kestrola_unit_tests PRIVATE
     unit/app/AboutAndExpansionTest.cpp
     unit/controls/ButtonFaceTest.cpp
     unit/controls/HyperlinkTest.cpp
+    unit/controls/LinkTokenTest.cpp
     unit/platform/LinuxDesktopEntryTest.cpp
     unit/platform/LinuxShellTest.cpp
     unit/resources/ResourceTablesTest.cpp

@@ -92,6 +92,7 @@ struct AppSettings {
     std::string groupSoundFile;
     std::string sendSoundFile;
     std::int32_t customSounds = 0;
+    std::int32_t desktopNotification = 0; ///< a desktop notification for a message unseen
 
     // "ColorsSettings"
     ColorRef backgroundTextColor = 0;
@@ -269,6 +270,7 @@ inline constexpr SettingKey kKeys[] = {
     Text(kEventsSettings, "GroupSoundFile", "group.wav", &A::groupSoundFile),
     Text(kEventsSettings, "SendSoundFile", "send.wav", &A::sendSoundFile),
     Int(kEventsSettings, "CustomSounds", 0, None, &A::customSounds),
+    Int(kEventsSettings, "DesktopNotification", 1, NonZero, &A::desktopNotification),
 
     Color("BackgroundTextColor", SystemColor::Window, &A::backgroundTextColor),
     Color("TextColor", SystemColor::WindowText, &A::textColor),
@@ -362,6 +364,7 @@ inline constexpr SettingName kSaveOrder[] = {
     {kEventsSettings, "SendSoundFile"},
     {kEventsSettings, "UpWindowOnPersonal"},
     {kEventsSettings, "CustomSounds"},
+    {kEventsSettings, "DesktopNotification"},
     {kColorsSettings, "BackgroundTextColor"},
     {kColorsSettings, "TextColor"},
     {kColorsSettings, "BackgroundWindowColor"},

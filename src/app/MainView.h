@@ -141,6 +141,8 @@ public:
 
     /// Where the window stands now.
     virtual WindowState State() const = 0;
+    /// True when the window is the desktop's active window (it takes the keyboard).
+    virtual bool Active() const = 0;
     /// Changes the window's state.
     virtual void ShowWindow(ShowCommand command) = 0;
     /// Makes the window the foreground window.

@@ -3,10 +3,12 @@
 #include "app/AboutInfo.h"
 #include "app/FirstRun.h"
 #include "app/ProfileStore.h"
+#include "app/StartupTrace.h"
 #include "app/StringListSection.h"
 #include "messaging/DatagramCodec.h"
 #include "messaging/Reporting.h"
 #include "messaging/StatusTexts.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Sound.h"
 #include "resources/MenuResources.h"
 #include "store/HistoryLog.h"
@@ -68,18 +70,12 @@ bool MainWindow::Initialise() {
     if (!m_services.network.LookUpProvider())
         RequestEnd();
     m_services.network.InitTree();
+    TraceStartup("  network provider and tree");
     if (m_settings.minimizeToTray == 1)
         m_tray.NotifyTray(TrayOperation::Add, AttentionIcon::Normal, "Kestrola NET");
     m_view.EnableToolTips(m_settings.IsOn(&AppSettings::toolTips));
 
-    ButtonLook look;
-    look.flat = m_settings.IsOn(&AppSettings::flatButtons);
-    look.activeBackground = m_settings.buttonActiveBgColor;
-    look.inactiveBackground = m_settings.buttonInactiveBgColor;
-    look.activeText = m_settings.buttonActiveFgColor;
-    look.inactiveText = m_settings.buttonInactiveFgColor;
-    look.focus = m_settings.buttonFocusColor;
-    look.showText = true;
+    const ButtonLook look = MainButtonLook(m_settings);
     for (const int button : kStyledButtons)
         m_view.StyleButton(button, look);
     for (const int edit : {kComposerEdit, kViewerEdit})
@@ -87,6 +83,7 @@ bool MainWindow::Initialise() {
                          m_settings.font);
 
     m_viewer.UpdateLengthIndicator();
+    TraceStartup("  tray, buttons and edits styled");
 
     // Read and kept; nothing chooses by them.
     LoadStringList(m_services.store, m_ignoreAllowWords, kIgnoreAllowWords);
@@ -95,8 +92,10 @@ bool MainWindow::Initialise() {
     std::vector<std::string> lastSended;
     LoadStringList(m_services.store, lastSended, kLastSended);
     m_recents.LoadRecentRecipients(lastSended);
+    m_recentsLoaded = true;
     m_view.SetRecipientList(m_recents.SaveRecentRecipients());
 
+    TraceStartup("  lists of the store");
     if (m_channel.Open()) {
         m_view.StartPollTimer(kPollMilliseconds);
         m_pollTimer = true;
@@ -104,7 +103,9 @@ bool MainWindow::Initialise() {
         RequestEnd();
     }
 
+    TraceStartup("  channel open");
     m_base->LoadIndex();
+    TraceStartup("  base indexed");
     if (m_base->count > 0)
         m_base->current = 1;
     if (m_base->current > 0) {
@@ -126,7 +127,7 @@ void MainWindow::Destroy() {
         return;
     m_destroyed = true;
     ReportUnstored();
-    SaveStringList(m_services.store, m_recents.SaveRecentRecipients(), kLastSended);
+    SaveRecents();
     m_services.network.StopMessengerService(1);
     m_tray.NotifyTray(TrayOperation::Delete, AttentionIcon::Normal, "");
     if (m_pollTimer) {
@@ -151,20 +152,82 @@ void MainWindow::ReportUnstored() {
     ShowSystemText(report);
 }
 
+void MainWindow::SaveForSession() {
+    if (m_destroyed)
+        return;
+    SaveRecents();
+    m_settings.SaveSettings(m_services.store);
+}
+
+void MainWindow::SaveRecents() {
+    if (m_recentsLoaded)
+        SaveStringList(m_services.store, m_recents.SaveRecentRecipients(), kLastSended);
+}
+
 ReceiveOutcome MainWindow::OnPollTimer() {
     if (!m_firstTickDone) {
         m_firstTickDone = true;
-        if (m_settings.runMinimized == 1)
+        if (m_settings.runMinimized == 1) {
             MinimizeWindow();
+            if (m_settings.minimizeToTray == 1 && !m_tray.HidesInTray())
+                m_trayWaitTicks = kTrayWaitTicks;
+        }
+    } else if (m_trayWaitTicks > 0) {
+        // Once the notification area is there, the window still minimised goes into it; a
+        // window the user has brought up stays.
+        --m_trayWaitTicks;
+        if (m_view.State() != WindowState::Minimized)
+            m_trayWaitTicks = 0;
+        else if (m_tray.HidesInTray()) {
+            m_tray.OnSystemMinimize();
+            m_trayWaitTicks = 0;
+        }
     }
     m_tray.RefreshAttention();
+    // Whether the user can see the window is judged before an arrival raises it.
+    const bool unseen = m_view.State() != WindowState::Normal || !m_view.Active();
     const ReceiveOutcome outcome = m_receiver.Poll();
+    if (outcome.stored && unseen)
+        NotifyDesktop();
     // Once per episode of a full queue: who lost how many messages.
     if (const auto drops = m_channel.TakeDropEpisode(); !drops.empty())
         m_view.ShowPassiveNotice(DropEpisodeText(drops));
     for (const std::string& notice : m_services.mailslots.TakeNotices())
         m_view.ShowPassiveNotice(notice);
     return outcome;
+}
+
+void MainWindow::NotifyDesktop() {
+    if (m_services.notifications == nullptr || m_settings.desktopNotification == 0)
+        return;
+    MessageRecord decoded = m_receiver.received;
+    DecodeDatagram(m_services.codePage, decoded);
+    const std::string firstLine = decoded.text.substr(0, decoded.text.find_first_of("\r\n"));
+    const std::weak_ptr<MainWindow*> window = m_self;
+    const std::uint32_t position = m_base->count;
+    m_services.notifications->Show(decoded.from, firstLine, [window, position] {
+        if (const auto alive = window.lock())
+            (*alive)->ShowNotifiedMessage(position);
+    });
+}
+
+void MainWindow::ShowNotifiedMessage(std::uint32_t position) {
+    if (m_destroyed)
+        return;
+    // A message deleted since is not looked for: the window comes up on what it shows.
+    if (position != m_base->current && position <= m_base->count && !m_viewer.busy) {
+        const BusyScope scope(m_viewer.busy);
+        // The position moves only with a record read, as the viewer's steps do.
+        MessageRecord record;
+        if (m_base->ReadRecord(position, record) == MessageBase::kRead) {
+            if (m_base->current > 0 &&
+                m_base->MarkRead(m_base->current) == MessageBase::kMarkedRead)
+                --m_base->newCount;
+            m_viewer.ShowStored(record, position, 0);
+        }
+        m_viewer.UpdateCounters();
+    }
+    RaiseWindow();
 }
 
 void MainWindow::OnCommand(int id) {
@@ -240,7 +303,9 @@ void MainWindow::OnCommand(int id) {
 }
 
 void MainWindow::OnClose() {
-    if (m_settings.noClose != 0)
+    // Without a tray icon, whose menu holds Exit, a close that only minimised would leave no
+    // way to end the program.
+    if (m_settings.noClose != 0 && m_tray.HidesInTray())
         MinimizeWindow();
     else
         ExitApplication();
@@ -334,6 +399,18 @@ std::string MainWindow::LocalName() const {
 
 std::string MainWindow::LocalNameUpper() const {
     return m_services.network.LocalNameUpper();
+}
+
+ButtonLook MainButtonLook(const AppSettings& settings) {
+    ButtonLook look;
+    look.flat = settings.IsOn(&AppSettings::flatButtons);
+    look.activeBackground = settings.buttonActiveBgColor;
+    look.inactiveBackground = settings.buttonInactiveBgColor;
+    look.activeText = settings.buttonActiveFgColor;
+    look.inactiveText = settings.buttonInactiveFgColor;
+    look.focus = settings.buttonFocusColor;
+    look.showText = true;
+    return look;
 }
 
 std::string_view MainToolTip(int control) {

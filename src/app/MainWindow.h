@@ -21,6 +21,7 @@
 namespace kestrola::platform {
 class Clock;
 class CodePage;
+class DesktopNotifications;
 class Mailslots;
 class Shell;
 class Sound;
@@ -46,10 +47,16 @@ struct MainWindowServices {
                                                const std::string& historyFileName,
                                                const platform::Clock& clock)>
         makeBase;
+    /// The desktop's notifications; nullptr for none.
+    platform::DesktopNotifications* notifications = nullptr;
 };
 
 /// The poll timer's period.
 inline constexpr int kPollMilliseconds = 500;
+/// How many ticks a window started minimised ("RunMinimized") waits on the task bar for a
+/// notification area to appear (started with the session, the program may come before the
+/// panel that holds it): 30 seconds.
+inline constexpr int kTrayWaitTicks = 60;
 
 /// The main window without its widgets: it owns the base, the channel, the settings and the
 /// pipelines, runs the start-up and shut-down steps in order, and answers every command and
@@ -70,12 +77,20 @@ public:
     /// The destruction steps: recent recipients, service control, tray icon, timer, settings.
     /// Runs once; later calls do nothing.
     void Destroy();
+    /// Writes the settings and the recent recipients to the store as Destroy does, and the run
+    /// goes on (the desktop session is being saved; a logout may still be cancelled).
+    void SaveForSession();
 
-    /// One tick of the poll timer.
+    /// One tick of the poll timer. A message stored while the window was hidden, minimised or
+    /// not active also gets a desktop notification ("DesktopNotification" on).
     ReceiveOutcome OnPollTimer();
+    /// A click on the desktop notification of the message at `position`: that message is
+    /// shown (the one left is marked read, as by Next) and the window comes up.
+    void ShowNotifiedMessage(std::uint32_t position);
     /// A button, menu or edit command.
     void OnCommand(int id);
-    /// The close box, Alt+F4 or the cancel command.
+    /// The close box, Alt+F4 or the cancel command: with "NoClose" on it minimises into the
+    /// tray; where no tray icon offers Exit, and with "NoClose" 0, it runs Exit.
     void OnClose();
     /// The Esc key, which is always consumed.
     void OnEscapeKey();
@@ -131,6 +146,11 @@ private:
     void RequestEnd();
     /// At the end: stores the messages still waiting for the base, or shows them.
     void ReportUnstored();
+    /// Writes "LastSended", but only once Initialise has read it: a run that ends before (a
+    /// quit during the first run's question) must not replace the stored list with nothing.
+    void SaveRecents();
+    /// The desktop notification of the message just stored: its sender and first line.
+    void NotifyDesktop();
 
     MainWindowServices m_services;
     MainView& m_view;
@@ -147,10 +167,17 @@ private:
     Receiver m_receiver;
     bool m_pollTimer = false;
     bool m_firstTickDone = false;
+    int m_trayWaitTicks = 0; ///< ticks left to move a window started minimised into the tray
     bool m_expanded = false;
+    bool m_recentsLoaded = false;
     bool m_endRequested = false;
     bool m_destroyed = false;
+    /// Held by the window alone: a notification clicked after its end finds it gone.
+    std::shared_ptr<MainWindow*> m_self = std::make_shared<MainWindow*>(this);
 };
+
+/// The look of the window's styled buttons (and of the notices' OK buttons) by `settings`.
+ButtonLook MainButtonLook(const AppSettings& settings);
 
 /// The tool tip of a main-window control; empty for none.
 std::string_view MainToolTip(int control);

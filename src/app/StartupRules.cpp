@@ -20,14 +20,50 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// Options of the toolkit and the X session (the session manager restarts the program with
+// "-session <id>"). Qt takes only those of the platform it runs on, so the others are left to
+// the program. The first list carries a value, in the next argument or after "=".
+constexpr std::string_view kToolkitOptionsWithValue[] = {"-display",       "-geometry",
+                                                         "-icon",          "-name",
+                                                         "-platform",      "-platformpluginpath",
+                                                         "-platformtheme", "-plugin",
+                                                         "-qmljsdebugger", "-qwindowgeometry",
+                                                         "-qwindowicon",   "-qwindowtitle",
+                                                         "-session",       "-style",
+                                                         "-stylesheet",    "-title",
+                                                         "-visual"};
+constexpr std::string_view kToolkitFlags[] = {"-dograb", "-nograb",      "-reverse",
+                                              "-sync",   "-testability", "-widgetcount"};
+
+template <std::size_t N> bool Listed(const std::string_view (&list)[N], std::string_view option) {
+    for (const std::string_view known : list) {
+        if (known == option)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::string RawCommandLine(int argc, const char* const* argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1)
+        std::string_view argument = argv[i];
+        // Qt accepts its options with one dash or two.
+        std::string_view option = argument;
+        if (option.starts_with("--"))
+            option.remove_prefix(1);
+        const auto equals = option.find('=');
+        if (Listed(kToolkitOptionsWithValue, option.substr(0, equals))) {
+            if (equals == std::string_view::npos)
+                ++i; // its value
+            continue;
+        }
+        if (Listed(kToolkitFlags, option))
+            continue;
+        if (!line.empty())
             line += ' ';
-        line += argv[i];
+        line += argument;
     }
     return line;
 }

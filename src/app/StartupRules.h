@@ -28,7 +28,9 @@ enum class StoreChoice {
     PerUser, ///< the per-user store (the registry's place)
 };
 
-/// The raw command-line text after the program name: the arguments joined by single spaces.
+/// The raw command-line text after the program name: the arguments joined by single spaces,
+/// without the toolkit's and the desktop session's own options and their values ("-session
+/// <id>", "-display <name>", "-name <name>", ...), which are not the program's.
 std::string RawCommandLine(int argc, const char* const* argv);
 
 /// Any letter I or i anywhere in the raw command line chooses the INI file; anything else,

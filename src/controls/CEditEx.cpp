@@ -1,11 +1,13 @@
 #include "controls/CEditEx.h"
 
 #include "controls/Conversions.h"
+#include "controls/LinkToken.h"
 #include "resources/MenuResources.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QMenu>
+#include <QTextBlock>
 
 namespace kestrola::ui {
 
@@ -71,10 +73,24 @@ void CEditEx::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CEditEx::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The word under the mouse is selected first, so the menu's commands can use it.
     QPlainTextEdit::mouseDoubleClickEvent(event);
-    if (doubleClickMenuId != 0)
-        TrackMenu(doubleClickMenuId, QCursor::pos());
+    if (doubleClickMenuId == 0)
+        return;
+    // The menu's commands open links and paths: the whole blank-delimited token under the
+    // mouse is selected, not the toolkit's word ("http", "example").
+    QTextCursor cursor = cursorForPosition(event->position().toPoint());
+    const QTextBlock block = cursor.block();
+    const QString line = block.text();
+    const core::TokenSpan span =
+        core::LinkTokenAt(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
+                                              static_cast<std::size_t>(line.size())),
+                          static_cast<std::size_t>(cursor.positionInBlock()));
+    if (span.last > span.first) {
+        cursor.setPosition(block.position() + static_cast<int>(span.first));
+        cursor.setPosition(block.position() + static_cast<int>(span.last), QTextCursor::KeepAnchor);
+        setTextCursor(cursor);
+    }
+    TrackMenu(doubleClickMenuId, QCursor::pos());
 }
 
 } // namespace kestrola::ui

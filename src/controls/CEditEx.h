@@ -29,7 +29,8 @@ public:
 
     /// Menu resource shown on right-click; 0 for the standard edit menu.
     int contextMenuId = 0;
-    /// Menu resource shown after a double-click; 0 for none.
+    /// Menu resource shown after a double-click, which selects the link or path under the
+    /// mouse for it; 0 for none (the toolkit's word selection).
     int doubleClickMenuId = 0;
 
 signals:

@@ -23,16 +23,21 @@ void AnnouncementSchedule::Requested(Clock::time_point now, Clock::duration dela
                                      std::uint32_t requester) {
     if (!m_running)
         return;
-    if (const auto it = m_requesters.find(requester);
-        it != m_requesters.end() && now - it->second < kRequesterGap)
-        return;
-    if (m_requesters.size() >= kMaxRequesters)
+    Clock::time_point answer = std::max<Clock::time_point>(now + delay, m_last + kAnswerGap);
+    // A requester answered lately is answered again, but not before its gap has passed: a
+    // browser that becomes master just after another program of its host asked still learns
+    // of us, and a flood from one address stays one answer per gap.
+    if (const auto it = m_requesters.find(requester); it != m_requesters.end()) {
+        if (now < it->second + kRequesterGap)
+            answer = std::max(answer, it->second + kRequesterGap);
+    } else if (m_requesters.size() >= kMaxRequesters) {
         std::erase_if(m_requesters, [&](const auto& r) { return now - r.second >= kRequesterGap; });
-    if (m_requesters.size() < kMaxRequesters)
-        m_requesters[requester] = now;
+    }
+    if (m_requesters.size() < kMaxRequesters || m_requesters.count(requester) != 0)
+        m_requesters[requester] = std::max(m_requesters[requester], answer);
     // One lost announcement must not leave us out of the lists for long.
     m_interval = std::min(m_interval, kAfterRequest);
-    m_next = std::min(m_next, std::max<Clock::time_point>(now + delay, m_last + kAnswerGap));
+    m_next = std::min(m_next, answer);
 }
 
 } // namespace kestrola::platform

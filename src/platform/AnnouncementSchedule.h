@@ -12,7 +12,7 @@ namespace kestrola::platform {
 /// An AnnouncementRequest brings the interval back to at most three minutes and an
 /// announcement after the given delay. However many requests arrive, at most one answer is
 /// pending; it comes no sooner than `kAnswerGap` after our last announcement, and a requester
-/// whose request we answered is not answered again for `kRequesterGap`. A flood of requests
+/// whose request we answered is answered again no sooner than `kRequesterGap` later. A flood of requests
 /// from one address thus brings one announcement per half minute, and one from forged
 /// addresses one per two seconds, while a newcomer looking for us is still answered at once.
 /// Not thread-safe by itself.

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Mailslots.h"
 #include "platform/NetworkProvider.h"
 #include "platform/PlatformVersion.h"
@@ -52,6 +53,8 @@ std::string_view NativeLineEnd();
 /// The event-sound player; relative names are looked for in the working directory and then in
 /// `soundFolders`. With KESTROLA_SOUND_LOG set, every request is also written to that file.
 std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders);
+/// The desktop's notifications (nothing is shown where the desktop has no such service).
+std::unique_ptr<DesktopNotifications> CreateDesktopNotifications();
 /// Catches the system's requests to end the program for the event loop.
 std::unique_ptr<QuitRequests> CreateQuitRequests();
 

@@ -6,6 +6,11 @@
 // usage: kestrola_window_driver [--to NAME] [--check NAME]... --text TEXT
 //        kestrola_window_driver --browse 1
 //          (steps through the base with the Next button, printing what each message shows)
+//        kestrola_window_driver --layout 1
+//          (on the display in DISPLAY, without a network: where the buttons lie in the main
+//          window, the composer and the tree's first row, "name x y width height" in window pixels,
+//          for a person's clicks with xdotool)
+#include "MainWindowHarness.h"
 #include "app/SoundFolders.h"
 #include "app/StartupRules.h"
 #include "app/ui/MainDialog.h"
@@ -50,9 +55,12 @@ int main(int argc, char** argv) {
     std::string text;
     std::vector<QString> checks;
     bool browse = false;
+    bool layout = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--browse") == 0)
             browse = true;
+        if (std::strcmp(argv[i], "--layout") == 0)
+            layout = true;
         if (std::strcmp(argv[i], "--to") == 0)
             to = argv[i + 1];
         else if (std::strcmp(argv[i], "--check") == 0)
@@ -60,9 +68,38 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--text") == 0)
             text = argv[i + 1];
     }
-    if (text.empty() && !browse) {
+    if (text.empty() && !browse && !layout) {
         std::fprintf(stderr, "usage: %s [--to NAME] [--check NAME]... --text TEXT\n", argv[0]);
         return 2;
+    }
+    if (layout) {
+        char* qtArgv[] = {argv[0], nullptr};
+        int qtArgc = 1;
+        QApplication app(qtArgc, qtArgv);
+        testing::MainWindowHarness h; // in memory: no network, no store of the user's
+        ui::MainDialog window(h.Services());
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window, 10000))
+            return 3;
+        for (const auto& [name, id] :
+             {std::pair{"new", core::kNewButton}, std::pair{"reply", core::kReplyButton},
+              std::pair{"expand", core::kExpandButton}, std::pair{"send", core::kSendButton}}) {
+            const QRect area(window.Button(id)->mapTo(&window, QPoint(0, 0)),
+                             window.Button(id)->size());
+            std::printf("%s %d %d %d %d\n", name, area.x(), area.y(), area.width(), area.height());
+        }
+        const QPoint composerAt = window.ComposerEdit()->mapTo(&window, QPoint(0, 0));
+        std::printf("composer %d %d %d %d\n", composerAt.x(), composerAt.y(),
+                    window.ComposerEdit()->width(), window.ComposerEdit()->height());
+        // The tree's first row, measured on a row of its own.
+        QTreeWidget* tree = window.Tree();
+        tree->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("WORKGROUP")}));
+        const QRect row = tree->visualItemRect(tree->topLevelItem(0));
+        const QPoint rowAt = tree->viewport()->mapTo(&window, row.topLeft());
+        std::printf("row %d %d %d %d\n", rowAt.x(), rowAt.y(), row.width(), row.height());
+        std::fflush(stdout);
+        window.Destroy();
+        return 0;
     }
     // As the program does: the ports first (or beside another service), then the toolkit.
     std::vector<std::string> notes;

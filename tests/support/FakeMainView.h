@@ -76,6 +76,7 @@ public:
         editFonts[control] = font;
     }
     core::WindowState State() const override { return state; }
+    bool Active() const override { return active; }
     void ShowWindow(core::ShowCommand command) override {
         shows.push_back(command);
         switch (command) {
@@ -156,6 +157,7 @@ public:
 
     // The window.
     core::WindowState state = core::WindowState::Normal;
+    bool active = true;
     std::vector<core::ShowCommand> shows;
     int foregrounds = 0;
     bool topmost = false;

@@ -11,6 +11,7 @@
 #include "platform/linux/LinuxCodePage.h"
 #include "platform/testing/FixedClock.h"
 #include "platform/testing/LoopbackNetwork.h"
+#include "platform/testing/RecordingNotifications.h"
 #include "platform/testing/RecordingShell.h"
 #include "platform/testing/RecordingSound.h"
 
@@ -62,7 +63,8 @@ public:
         return Start();
     }
     core::MainWindowServices Services() {
-        return {*store, colors, *codePage, clock, *pc1, shell, sound, network, makeBase};
+        return {*store, colors, *codePage, clock,    *pc1,
+                shell,  sound,  network,   makeBase, &notifications};
     }
 
     /// Sends `text` from `from` to `target` as another program would.
@@ -97,6 +99,7 @@ public:
     std::shared_ptr<platform::testing::LoopbackNetwork::Host> pc3 = lan->AddHost("PC3", "OTHERGRP");
     platform::testing::RecordingShell shell;
     platform::testing::RecordingSound sound;
+    platform::testing::RecordingNotifications notifications;
     FakeRecipientNetwork network;
     FakeMainView view;
     std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();

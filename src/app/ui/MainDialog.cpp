@@ -1,5 +1,6 @@
 #include "app/ui/MainDialog.h"
 
+#include "app/StartupTrace.h"
 #include "app/ui/AboutBox.h"
 #include "controls/CEditEx.h"
 #include "controls/Conversions.h"
@@ -74,11 +75,13 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
     : ExpandingDialog(nullptr, core::kMarkerFrame, core::kExpandButton, true),
       m_shell(services.shell) {
     InitResources();
+    core::TraceStartup("  resources");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Kestrola NET"));
     setWindowIcon(Icon(core::kNormalIcon));
     BuildControls();
+    core::TraceStartup("  controls built");
     if (scanner != nullptr) {
         // The scan thread reaches the tree only through blocking hand-overs to this thread.
         scanner->SetPanel(m_network, std::make_shared<QtUiDispatcher>());
@@ -97,6 +100,11 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
     }
     qApp->installEventFilter(this);
     m_core = std::make_unique<core::MainWindow>(services, *this);
+    // The notices' OK buttons wear the buttons' colours from the start: the initialisation's
+    // first steps may raise a notice (no network) before the buttons are styled.
+    const core::ButtonLook look = core::MainButtonLook(m_core->Settings());
+    SetNoticeColours({look.inactiveBackground, look.activeBackground, look.inactiveText,
+                      look.activeText, look.focus});
 }
 
 MainDialog::~MainDialog() {
@@ -328,8 +336,10 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
         return ExpandingDialog::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape) {
-        // Esc never closes the window.
-        m_core->OnEscapeKey();
+        // Esc never closes the window. A held key minimises once: its repeats would minimise
+        // the window again as soon as a message brings it up.
+        if (!key->isAutoRepeat())
+            m_core->OnEscapeKey();
         return true;
     }
     if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
@@ -517,9 +527,6 @@ void MainDialog::StyleButton(int control, const core::ButtonLook& look) {
     button->SetInactiveForeground(ToQColor(look.inactiveText), true);
     button->SetFocusColor(ToQColor(look.focus), true);
     button->SetShowText(look.showText);
-    // The notices' OK buttons wear the same colours.
-    SetNoticeColours({look.inactiveBackground, look.activeBackground, look.inactiveText,
-                      look.activeText, look.focus});
 }
 
 void MainDialog::StyleEdit(int control, core::ColorRef background, core::ColorRef text,
@@ -553,6 +560,10 @@ core::WindowState MainDialog::State() const {
     if (isMinimized())
         return core::WindowState::Minimized;
     return core::WindowState::Normal;
+}
+
+bool MainDialog::Active() const {
+    return isActiveWindow();
 }
 
 void MainDialog::ShowWindow(core::ShowCommand command) {

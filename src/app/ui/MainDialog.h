@@ -89,6 +89,7 @@ public:
     void StyleEdit(int control, core::ColorRef background, core::ColorRef text,
                    const core::LogFont& font) override;
     core::WindowState State() const override;
+    bool Active() const override;
     void ShowWindow(core::ShowCommand command) override;
     void SetForeground() override;
     void SetTopmost(bool topmost) override;

@@ -13,6 +13,7 @@
 #include "resources/IconResources.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -48,6 +49,25 @@ private:
     const QWidget* m_keep;
 };
 
+// The session's real end (its "die" after a logout) reaches the application as a Quit event.
+// Taken here, before the toolkit closes the windows: a close would minimise or ask.
+class SessionEndWatcher : public QObject {
+public:
+    explicit SessionEndWatcher(std::function<void()> onEnd) : m_onEnd(std::move(onEnd)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != qApp || event->type() != QEvent::Quit)
+            return false;
+        m_onEnd();
+        event->accept();
+        return true;
+    }
+
+private:
+    std::function<void()> m_onEnd;
+};
+
 } // namespace
 
 int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& platform,
@@ -78,9 +98,11 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
                                                       [](const platform::CodePage*) {}));
         network = std::make_unique<core::ScannerNetwork>(*scanner, platform::GetPlatformVersion());
     }
-    const core::MainWindowServices services{
-        *start.store,   colors,         platform.codePage, platform.clock,   platform.mailslots,
-        platform.shell, platform.sound, *network,          platform.makeBase};
+    const core::MainWindowServices services{*start.store,       colors,
+                                            platform.codePage,  platform.clock,
+                                            platform.mailslots, platform.shell,
+                                            platform.sound,     *network,
+                                            platform.makeBase,  platform.notifications};
     // A quit request of the system or the session ends the run as Exit does, without asking.
     // It also closes a box that waits for the user (the first run's question, a notice), which
     // would otherwise hold the end back.
@@ -108,8 +130,15 @@ int RunMessengerApp(std::string_view rawCommandLine, const MessengerPlatform& pl
                              requestQuit();
                          });
     }
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &scope, requestQuit);
+    // Saving the session (also the first step of a logout that may yet be cancelled) writes
+    // what Exit would write and the run goes on.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &scope, [&dialog] {
+        if (dialog)
+            dialog->Core().SaveForSession();
+    });
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &scope, requestQuit);
+    SessionEndWatcher sessionEnd(requestQuit);
+    qApp->installEventFilter(&sessionEnd);
 
     dialog = std::make_unique<MainDialog>(services, scanner.get());
     core::TraceStartup("main window built and initialised");

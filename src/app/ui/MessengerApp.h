@@ -10,6 +10,7 @@
 namespace kestrola::platform {
 class Clock;
 class CodePage;
+class DesktopNotifications;
 class Mailslots;
 class ProcessEnvironment;
 class QuitRequests;
@@ -36,6 +37,8 @@ struct MessengerPlatform {
     std::function<std::unique_ptr<core::RecipientNetwork>()> makeNetwork;
     /// Makes the message base; empty for the plain one.
     decltype(core::MainWindowServices::makeBase) makeBase;
+    /// The desktop's notifications; nullptr for none.
+    platform::DesktopNotifications* notifications = nullptr;
 };
 
 /// The program, from the single-instance test to the end of the main window: a second start

@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
     core::TraceStartup("ports taken, capabilities dropped");
     for (const std::string& note : notes)
         std::fprintf(stderr, "kestrola: %s\n", note.c_str());
-    // Taken before the toolkit removes its own options from the arguments.
-    const std::string commandLine = core::RawCommandLine(argc, argv);
     QApplication app(argc, argv);
+    // What the toolkit has left of the arguments; the session's options never choose the store.
+    const std::string commandLine = core::RawCommandLine(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     core::TraceStartup("toolkit started");
 
@@ -29,11 +29,13 @@ int main(int argc, char** argv) {
     const auto clock = platform::CreateClock();
     const auto shell = platform::CreateShell();
     const auto quitRequests = platform::CreateQuitRequests();
+    const auto notifications = platform::CreateDesktopNotifications();
     const auto sound =
         platform::CreateSound(core::InstalledSoundFolders(environment->ExecutablePath()));
 
     core::TraceStartup("platform objects made");
     const ui::MessengerPlatform messenger{
-        *environment, *mailslots, *codePage, *clock, *shell, *sound, quitRequests.get(), {}, {}};
+        *environment, *mailslots,         *codePage, *clock, *shell,
+        *sound,       quitRequests.get(), {},        {},     notifications.get()};
     return ui::RunMessengerApp(commandLine, messenger);
 }

@@ -6,21 +6,29 @@
 #include "app/ui/MessengerApp.h"
 #include "app/ui/PaletteColors.h"
 #include "controls/CEditEx.h"
+#include "controls/Conversions.h"
 #include "controls/DialogTemplate.h"
 #include "controls/FlatButton.h"
+#include "messaging/ui/SystemMessage.h"
 #include "platform/Platform.h"
 #include "platform/testing/FakeProcessEnvironment.h"
 #include "resources/IconResources.h"
 #include "resources/MenuResources.h"
 #include "store/BaseFormat.h"
+#include "store/ui/NoticeDialog.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <csignal>
+#include <cstddef>
 #include <gtest/gtest.h>
 
 namespace kestrola::ui {
@@ -150,6 +158,11 @@ TEST_F(MainDialogTest, EscapeMinimisesIntoTheTrayAndNeverCloses) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
 
+    // A held Esc minimises once; its repeats leave a window brought up again alone.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(window.ViewerEdit(), &repeat);
+    EXPECT_TRUE(window.isVisible());
+
     // Without a notification area the window stays minimised on the task bar.
     window.trayAvailableOverride = false;
     QTest::keyClick(window.ViewerEdit(), Qt::Key_Escape);
@@ -169,6 +182,7 @@ TEST_F(MainDialogTest, EscapeDoesNothingWithMinimizeOnEscOff) {
 
 TEST_F(MainDialogTest, CloseBoxMinimisesWithNoCloseAndEndsWithout) {
     h.Set("SystemSettings", "NoClose", 1);
+    h.Set("SystemSettings", "MinimizeToTray", 1);
     MainDialog& window = Open();
     window.close();
     EXPECT_TRUE(window.isHidden());
@@ -223,6 +237,44 @@ TEST_F(MainDialogTest, TypingAndSendingReachesTheOtherComputer) {
     EXPECT_EQ(window.RecipientBox()->itemText(0), QStringLiteral("PC2"));
     EXPECT_EQ(h.sound.played, std::vector<std::string>{"send.wav"});
 }
+
+struct LinkCase {
+    const char* text;
+    const char* clickOn; // inside the link
+    const char* verb;
+    const char* target;
+};
+
+class MainDialogLinkTest : public MainDialogTest, public ::testing::WithParamInterface<LinkCase> {};
+
+// A double-click selects the whole link under the mouse; "Go to URL" hands it to the shell.
+TEST_P(MainDialogLinkTest, DoubleClickThenGoToUrlOpensTheWholeLink) {
+    const LinkCase c = GetParam();
+    testing::WriteFileBytes(
+        h.basePath, Record(*h.codePage, "ALICE", "PC1", c.text, 0, "11:58:02 , 06/12/2005"));
+    MainDialog& window = Open();
+    CEditEx* viewer = window.ViewerEdit();
+    QTextCursor at(viewer->document());
+    at.setPosition(static_cast<int>(std::string_view(c.text).find(c.clickOn)) + 1);
+    testing::WhenPopup([](QWidget* popup) {
+        auto* menu = qobject_cast<QMenu*>(popup);
+        ASSERT_NE(menu, nullptr);
+        QAction* goTo = menu->actions().at(0);
+        ASSERT_EQ(goTo->text(), QStringLiteral("&Go to URL"));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(goTo).center());
+    });
+    QTest::mouseDClick(viewer->viewport(), Qt::LeftButton, {}, viewer->cursorRect(at).center());
+    ASSERT_EQ(h.shell.calls.size(), 1u);
+    EXPECT_EQ(h.shell.calls[0].first, c.verb);
+    EXPECT_EQ(h.shell.calls[0].second, c.target);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, MainDialogLinkTest,
+    ::testing::Values(LinkCase{"The menu: http://intranet.example/menu?day=2, as usual.", "example",
+                               "open", "http://intranet.example/menu?day=2"},
+                      LinkCase{"It is on \\\\FILES\\menu\\today.txt.", "menu", "explore",
+                               "\\\\FILES\\menu\\today.txt"}));
 
 TEST_F(MainDialogTest, AlwaysOnTopPutsTheWindowIntoTheTopmostBand) {
     h.Set("SystemSettings", "AlwaysOnTop", 1);
@@ -297,8 +349,48 @@ TEST_F(MessengerAppTest, QuitSignalEndsLikeExitAndSavesEverything) {
     EXPECT_TRUE(stored.Find("LastSended", "Count").has_value());
 }
 
+// Saving the session writes what Exit writes and the run goes on; the session's end (a Quit
+// event) ends it without minimising or asking, even with "NoClose" and the exit question on.
+TEST_F(MessengerAppTest, SavingTheSessionKeepsRunningAndTheSessionsEndEndsIt) {
+    h.Set("SystemSettings", "NoClose", 1);
+    h.Set("SystemSettings", "ConfirmationOnExit", 1);
+    const auto quit = platform::CreateQuitRequests();
+    bool savedWhileRunning = false;
+    bool ranOn = false;
+    bool stuck = false;
+    EXPECT_EQ(RunMessengerApp(
+                  "-i", Platform(quit.get()),
+                  [&](MainDialog& window) {
+                      window.RecipientBox()->setEditText(QStringLiteral("PC2"));
+                      // No handler reads the manager, which the toolkit makes only
+                      // inside a desktop session.
+                      alignas(QSessionManager) std::byte manager[sizeof(QSessionManager)]{};
+                      emit qApp->commitDataRequest(*reinterpret_cast<QSessionManager*>(manager));
+                      const core::IniProfileStore stored(h.storePath);
+                      savedWhileRunning = stored.Find("SystemSettings", "FlatButtons").has_value();
+                      QTest::qWait(100);
+                      ranOn = window.isVisible() && !window.EndRequested();
+                      // The session's "die", as the toolkit passes it on.
+                      QTimer::singleShot(0, qApp, [] {
+                          QEvent end(QEvent::Quit);
+                          QCoreApplication::sendEvent(qApp, &end);
+                      });
+                      QTimer::singleShot(5000, &window, [&stuck] {
+                          stuck = true;
+                          std::raise(SIGTERM);
+                      });
+                  }),
+              0);
+    EXPECT_TRUE(savedWhileRunning);
+    EXPECT_TRUE(ranOn) << "saving the session is not its end";
+    EXPECT_FALSE(stuck) << "the session's end did not end the run";
+}
+
 TEST_F(MessengerAppTest, AQuitSignalDuringTheFirstRunQuestionEndsWithoutAWindow) {
     h.Set("SystemSettings", "CurrentVersion", "");
+    h.Set("LastSended", "Count", 2);
+    h.Set("LastSended", "0", "ALICE");
+    h.Set("LastSended", "1", "SALES");
     const auto quit = platform::CreateQuitRequests();
     std::string asked;
     testing::WhenModal([&](QWidget* box) {
@@ -313,6 +405,25 @@ TEST_F(MessengerAppTest, AQuitSignalDuringTheFirstRunQuestionEndsWithoutAWindow)
     const core::IniProfileStore stored(h.storePath);
     EXPECT_EQ(stored.ReadString("SystemSettings", "CurrentVersion", ""), "1.0");
     EXPECT_TRUE(stored.Find("SendRecervieSettings", "HistoryLenght").has_value());
+    std::vector<std::string> recents;
+    core::IniProfileStore reread(h.storePath);
+    core::LoadStringList(reread, recents, core::kLastSended);
+    EXPECT_EQ(recents, (std::vector<std::string>{"ALICE", "SALES"})) << "the list was never read";
+}
+
+// The first notice a user without a network sees (1286) comes before the buttons are styled.
+TEST_F(MessengerAppTest, TheNoNetworkNoticeWearsTheButtonColours) {
+    h.Set("ColorsSettings", "ButtonInactiveBgColor", 0x00203040);
+    h.network.providerFound = false;
+    ClearNoticeColours();
+    QColor okBackground;
+    testing::WhenModal([&](QWidget* modal) {
+        if (auto* notice = qobject_cast<NoticeDialog*>(modal))
+            okBackground = notice->OkButton()->InactiveBackground();
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    EXPECT_EQ(RunMessengerApp("i", Platform(nullptr)), 0);
+    EXPECT_EQ(okBackground, ToQColor(0x00203040));
 }
 
 TEST_F(MessengerAppTest, AnUnusableMailslotEndsTheRunAfterItsNotice) {

@@ -113,6 +113,7 @@ TEST_F(AppSettingsTest, EmptyStoreGetsEveryKeyOfTheFiveSectionsInOrder) {
                                      "SendSoundFile=send.wav\n"
                                      "UpWindowOnPersonal=1\n"
                                      "CustomSounds=0\n"
+                                     "DesktopNotification=1\n"
                                      "\n"
                                      "[ColorsSettings]\n"
                                      "BackgroundTextColor=197121\n"

@@ -217,6 +217,8 @@ TEST(MainWindowLifetime, RecentRecipientsComeBackAfterARestartInTheirOrder) {
 
 struct CloseCase {
     int noClose;
+    int minimizeToTray;
+    bool trayAvailable;
     int confirmation;
     bool answer;
     bool ends;
@@ -226,11 +228,14 @@ struct CloseCase {
 
 class MainWindowClose : public ::testing::TestWithParam<CloseCase> {};
 
-TEST_P(MainWindowClose, FollowsNoCloseAndTheExitQuestion) {
+// "NoClose" minimises into the tray; where no tray icon offers Exit, closing is Exit.
+TEST_P(MainWindowClose, FollowsNoCloseTheTrayAndTheExitQuestion) {
     const CloseCase c = GetParam();
     MainWindowHarness h;
     h.Set("SystemSettings", "NoClose", c.noClose);
+    h.Set("SystemSettings", "MinimizeToTray", c.minimizeToTray);
     h.Set("SystemSettings", "ConfirmationOnExit", c.confirmation);
+    h.view.trayAvailable = c.trayAvailable;
     h.Start();
     h.view.answers = {c.answer};
     h.window->OnClose();
@@ -244,12 +249,16 @@ TEST_P(MainWindowClose, FollowsNoCloseAndTheExitQuestion) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, MainWindowClose,
                          ::testing::Values(
-                             // noClose, confirmation, answer, ends, minimises, asks
-                             CloseCase{1, 1, true, false, true, false},
-                             CloseCase{2, 0, true, false, true, false},
-                             CloseCase{0, 0, false, true, false, false},
-                             CloseCase{0, 1, false, false, false, true},
-                             CloseCase{0, 5, true, true, false, true}));
+                             // noClose, tray setting, tray there, confirmation, answer, ends,
+                             // minimises, asks
+                             CloseCase{1, 1, true, 1, true, false, true, false},
+                             CloseCase{2, 1, true, 0, true, false, true, false},
+                             CloseCase{1, 1, false, 0, true, true, false, false},
+                             CloseCase{1, 0, true, 1, true, true, false, true},
+                             CloseCase{1, 0, false, 1, false, false, false, true},
+                             CloseCase{0, 1, true, 0, false, true, false, false},
+                             CloseCase{0, 1, true, 1, false, false, false, true},
+                             CloseCase{0, 1, true, 5, true, true, false, true}));
 
 struct EscapeCase {
     int minimizeOnEsc;
@@ -335,6 +344,25 @@ TEST(MainWindowCommands, FirstTickMinimisesWithRunMinimizedOnly) {
         h.view.ShowWindow(ShowCommand::ShowNormal);
         h.Tick();
         EXPECT_EQ(h.view.state, WindowState::Normal) << "only the first tick";
+    }
+}
+
+// Started with the session before the panel: the window waits on the task bar and goes into
+// the notification area once one appears, unless the user has brought it up meanwhile.
+TEST(MainWindowCommands, RunMinimizedMovesIntoALateNotificationArea) {
+    for (const bool restoredMeanwhile : {false, true}) {
+        MainWindowHarness h;
+        h.Set("SystemSettings", "RunMinimized", 1);
+        h.view.trayAvailable = false;
+        h.Start();
+        h.Tick();
+        h.Tick();
+        EXPECT_EQ(h.view.state, WindowState::Minimized);
+        if (restoredMeanwhile)
+            h.view.ShowWindow(ShowCommand::ShowNormal);
+        h.view.trayAvailable = true;
+        h.Tick();
+        EXPECT_EQ(h.view.state, restoredMeanwhile ? WindowState::Normal : WindowState::Hidden);
     }
 }
 
@@ -430,6 +458,61 @@ TEST(MainWindowReceive, TheNetworkLayersNoticesAreShownOnce) {
     EXPECT_EQ(std::count(h.log->begin(), h.log->end(),
                          "ShowPassiveNotice(Another computer (10.0.0.9) uses the name PC1 too)"),
               1);
+}
+
+struct NotifyCase {
+    WindowState state;
+    bool active;
+    int setting; // "DesktopNotification"
+    bool notified;
+};
+
+class MainWindowNotification : public ::testing::TestWithParam<NotifyCase> {};
+
+// A message the user cannot see (window hidden, minimised or behind others) gets a desktop
+// notification with the sender and the first line, unless "DesktopNotification" is 0.
+TEST_P(MainWindowNotification, ShowsTheSenderAndFirstLineOfAnUnseenMessage) {
+    const NotifyCase c = GetParam();
+    MainWindowHarness h;
+    h.Set("EventsSettings", "DesktopNotification", c.setting);
+    h.Start();
+    h.view.state = c.state;
+    h.view.active = c.active;
+    h.Arrive(*h.pc2, "PC1", "Lunch at noon?\r\nThe usual place.");
+    ASSERT_TRUE(h.Tick().stored);
+    ASSERT_EQ(h.notifications.shown.size(), c.notified ? 1u : 0u);
+    if (c.notified) {
+        EXPECT_EQ(h.notifications.shown[0].summary, "PC2");
+        EXPECT_EQ(h.notifications.shown[0].body, "Lunch at noon?");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MainWindowNotification,
+                         ::testing::Values(NotifyCase{WindowState::Hidden, false, 1, true},
+                                           NotifyCase{WindowState::Minimized, false, 1, true},
+                                           NotifyCase{WindowState::Normal, false, 1, true},
+                                           NotifyCase{WindowState::Normal, true, 1, false},
+                                           NotifyCase{WindowState::Hidden, false, 0, false}));
+
+TEST(MainWindowNotificationClick, BringsTheWindowUpOnThatMessage) {
+    MainWindowHarness h;
+    h.Set("EventsSettings", "AutoShowNewMSG", 0);
+    h.Set("EventsSettings", "UpWindowOnPersonal", 0);
+    h.Start();
+    h.Arrive(*h.pc2, "PC1", "first");
+    ASSERT_TRUE(h.Tick().shown) << "the first message is shown at once";
+    h.view.state = WindowState::Hidden;
+    h.Arrive(*h.pc3, "PC1", "second");
+    ASSERT_TRUE(h.Tick().stored);
+    ASSERT_EQ(h.view.viewer, "first");
+    ASSERT_EQ(h.notifications.shown.size(), 1u);
+    h.notifications.click();
+    EXPECT_EQ(h.view.viewer, "second");
+    EXPECT_EQ(h.window->Base().current, 2u);
+    EXPECT_EQ(h.view.state, WindowState::Normal);
+    // After the window's end a click finds nothing to bring up.
+    h.window.reset();
+    h.notifications.click();
 }
 
 TEST(MainWindowHistory, WithHistoryOffNothingIsWritten) {

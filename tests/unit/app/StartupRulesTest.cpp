@@ -3,6 +3,7 @@
 #include "platform/testing/FakeProcessEnvironment.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace kestrola::core {
 namespace {
@@ -37,13 +38,36 @@ TEST(StartupRules, ChoiceStopsAtTheTerminator) {
     EXPECT_EQ(ChooseStore(std::string_view("-x\0i", 4)), StoreChoice::PerUser);
 }
 
-TEST(StartupRules, RawCommandLineJoinsTheArgumentsAfterTheProgramName) {
-    const char* const argv[] = {"/opt/kestrola/kestrola-net", "-x", "a b", "I"};
-    EXPECT_EQ(RawCommandLine(4, argv), "-x a b I");
-    EXPECT_EQ(RawCommandLine(1, argv), "");
-    EXPECT_EQ(ChooseStore(RawCommandLine(1, argv)), StoreChoice::PerUser)
-        << "the program's own path, which holds an i, does not count";
+struct ArgumentsCase {
+    std::vector<const char*> arguments; // after the program's path, which holds an i
+    const char* line;
+    StoreChoice expected;
+};
+
+class StoreFromArguments : public ::testing::TestWithParam<ArgumentsCase> {};
+
+// The session manager restarts the program with "-session <id>"; the toolkit's options and
+// their values are not the program's and never choose the store.
+TEST_P(StoreFromArguments, ToolkitOptionsDoNotCount) {
+    std::vector<const char*> argv{"/opt/kestrola/kestrola-net"};
+    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    const std::string line = RawCommandLine(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(line, GetParam().line);
+    EXPECT_EQ(ChooseStore(line), GetParam().expected) << line;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoreFromArguments,
+    ::testing::Values(ArgumentsCase{{}, "", StoreChoice::PerUser},
+                      ArgumentsCase{{"-x", "a b", "I"}, "-x a b I", StoreChoice::IniFile},
+                      ArgumentsCase{{"-session", "abc"}, "", StoreChoice::PerUser},
+                      ArgumentsCase{{"-display", ":5"}, "", StoreChoice::PerUser},
+                      ArgumentsCase{{"--display=:5", "-name", "kim"}, "", StoreChoice::PerUser},
+                      ArgumentsCase{{"-session", "abc", "i"}, "i", StoreChoice::IniFile},
+                      ArgumentsCase{{"-display", ":5", "-i"}, "-i", StoreChoice::IniFile},
+                      ArgumentsCase{
+                          {"-style=Windows", "-reverse", "-x"}, "-x", StoreChoice::PerUser},
+                      ArgumentsCase{{"-session"}, "", StoreChoice::PerUser}));
 
 TEST(StartupRules, StoreFilesAreNamedAfterTheExecutableAndTheCompany) {
     FakeProcessEnvironment environment;

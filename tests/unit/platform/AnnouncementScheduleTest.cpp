@@ -67,8 +67,8 @@ TEST(AnnouncementScheduleTest, AStreamOfRequestsBringsFewAnswers) {
         std::chrono::milliseconds first, spacing; // of the answers
     };
     // 120 requests in 60 s, each asking for an answer at once: one requester is answered once
-    // per half minute, forged requesters once per two seconds.
-    const Case cases[] = {{true, 2, 5500ms, 30s}, {false, 30, 5500ms, 2s}};
+    // per half minute of its first request, forged requesters once per two seconds.
+    const Case cases[] = {{true, 2, 5500ms, 29500ms}, {false, 30, 5500ms, 2s}};
     for (const Case& c : cases) {
         AnnouncementSchedule schedule;
         schedule.Start(kStart);

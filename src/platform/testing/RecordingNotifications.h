@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/DesktopNotifications.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrola::platform::testing {
+
+/// Records every notification and keeps the click action of the last one.
+class RecordingNotifications : public DesktopNotifications {
+public:
+    struct Shown {
+        std::string summary;
+        std::string body;
+    };
+    void Show(const std::string& summary, const std::string& body,
+              std::function<void()> onActivated) override {
+        shown.push_back({summary, body});
+        click = std::move(onActivated);
+    }
+
+    std::vector<Shown> shown;
+    /// What a click on the last notification does.
+    std::function<void()> click;
+};
+
+} // namespace kestrola::platform::testing
