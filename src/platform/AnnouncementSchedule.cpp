@@ -28,13 +28,18 @@ void AnnouncementSchedule::Requested(Clock::time_point now, Clock::duration dela
     // browser that becomes master just after another program of its host asked still learns
     // of us, and a flood from one address stays one answer per gap.
     if (const auto it = m_requesters.find(requester); it != m_requesters.end()) {
+        if (now < it->second)
+            return; // its answer is still to come
         if (now < it->second + kRequesterGap)
             answer = std::max(answer, it->second + kRequesterGap);
-    } else if (m_requesters.size() >= kMaxRequesters) {
-        std::erase_if(m_requesters, [&](const auto& r) { return now - r.second >= kRequesterGap; });
+        it->second = answer;
+    } else {
+        if (m_requesters.size() >= kMaxRequesters)
+            std::erase_if(m_requesters,
+                          [&](const auto& r) { return now - r.second >= kRequesterGap; });
+        if (m_requesters.size() < kMaxRequesters)
+            m_requesters[requester] = answer;
     }
-    if (m_requesters.size() < kMaxRequesters || m_requesters.count(requester) != 0)
-        m_requesters[requester] = std::max(m_requesters[requester], answer);
     // One lost announcement must not leave us out of the lists for long.
     m_interval = std::min(m_interval, kAfterRequest);
     m_next = std::min(m_next, answer);

@@ -12,8 +12,8 @@ namespace kestrola::platform {
 /// An AnnouncementRequest brings the interval back to at most three minutes and an
 /// announcement after the given delay. However many requests arrive, at most one answer is
 /// pending; it comes no sooner than `kAnswerGap` after our last announcement, and a requester
-/// whose request we answered is answered again no sooner than `kRequesterGap` later. A flood of requests
-/// from one address thus brings one announcement per half minute, and one from forged
+/// whose request we answered is answered again no sooner than `kRequesterGap` later. A flood of
+/// requests from one address thus brings one announcement per ten seconds, and one from forged
 /// addresses one per two seconds, while a newcomer looking for us is still answered at once.
 /// Not thread-safe by itself.
 class AnnouncementSchedule {
@@ -26,8 +26,10 @@ public:
     /// Shortest time between our last announcement and one a request brings.
     static constexpr std::chrono::seconds kAnswerGap{2};
     /// Every host of a segment hears our announcements and keeps them for three minutes and
-    /// more: the same requester asking again so soon is no reason to broadcast again.
-    static constexpr std::chrono::seconds kRequesterGap{30};
+    /// more: the same requester asking again soon is answered, but only this much later (long
+    /// enough to calm a flood, short enough for a browser that becomes master just after
+    /// another program of its host asked).
+    static constexpr std::chrono::seconds kRequesterGap{10};
     /// Requesters remembered; beyond them only the answer gap holds.
     static constexpr std::size_t kMaxRequesters = 256;
 

@@ -64,11 +64,11 @@ TEST(AnnouncementScheduleTest, AStreamOfRequestsBringsFewAnswers) {
     struct Case {
         bool sameRequester;
         std::size_t answers;
-        std::chrono::milliseconds first, spacing; // of the answers
+        std::chrono::milliseconds first, spacing; // of the answers, at least
     };
     // 120 requests in 60 s, each asking for an answer at once: one requester is answered once
-    // per half minute of its first request, forged requesters once per two seconds.
-    const Case cases[] = {{true, 2, 5500ms, 29500ms}, {false, 30, 5500ms, 2s}};
+    // per ten seconds, forged requesters once per two seconds.
+    const Case cases[] = {{true, 6, 5500ms, 9500ms}, {false, 30, 5500ms, 2s}};
     for (const Case& c : cases) {
         AnnouncementSchedule schedule;
         schedule.Start(kStart);
@@ -85,7 +85,7 @@ TEST(AnnouncementScheduleTest, AStreamOfRequestsBringsFewAnswers) {
         ASSERT_EQ(answers.size(), c.answers) << c.sameRequester;
         EXPECT_EQ(answers[0] - kStart, c.first);
         for (std::size_t i = 1; i < answers.size(); ++i)
-            EXPECT_EQ(answers[i] - answers[i - 1], c.spacing) << i;
+            EXPECT_GE(answers[i] - answers[i - 1], c.spacing) << i;
     }
 }
 
