@@ -312,24 +312,18 @@ int MessageBase::RemoveRanges(File& base, const std::vector<Range>& ranges) {
 }
 
 void MessageBase::ForgetRanges(const std::vector<Range>& ranges) {
-    // Offsets behind a removed range move down by its length; the ranges are sorted.
-    std::vector<std::uint32_t> kept{0};
-    kept.reserve(offsets.size());
-    std::size_t next = 0;
-    std::uint64_t shift = 0;
-    for (std::size_t i = 1; i < offsets.size(); ++i) {
-        while (next < ranges.size() && ranges[next].from < offsets[i] &&
-               ranges[next].to <= offsets[i])
-            shift += ranges[next].to - ranges[next].from, ++next;
-        if (next < ranges.size() && ranges[next].from == offsets[i])
+    // From the last range back, so that each shift only touches what lies behind its range;
+    // deleting the newest record moves nothing.
+    for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+        const std::uint64_t length = range->to - range->from;
+        const auto at = std::lower_bound(offsets.begin() + 1, offsets.end(), range->from);
+        if (at == offsets.end() || *at != range->from)
             continue;
-        kept.push_back(static_cast<std::uint32_t>(offsets[i] - shift));
+        for (auto behind = offsets.erase(at); behind != offsets.end(); ++behind)
+            *behind -= static_cast<std::uint32_t>(length);
+        if (range->to <= m_dataEnd)
+            m_dataEnd -= length;
     }
-    std::uint64_t removedBeforeEnd = 0;
-    for (const Range& range : ranges)
-        removedBeforeEnd += range.to <= m_dataEnd ? range.to - range.from : 0;
-    m_dataEnd -= removedBeforeEnd;
-    offsets.swap(kept);
     count = static_cast<std::uint32_t>(offsets.size() - 1);
 }
 
