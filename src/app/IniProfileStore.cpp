@@ -14,22 +14,10 @@ using platform::File;
 using platform::FileMode;
 
 bool ReadWhole(File& file, std::string& bytes, std::string& error) {
-    const std::int64_t size = file.Size();
-    if (size < 0) {
+    if (!file.ReadAll(bytes, IniProfileStore::kMaxFileSize)) {
         error = file.Error();
         return false;
     }
-    if (size > IniProfileStore::kMaxFileSize) {
-        error = "file is larger than " + std::to_string(IniProfileStore::kMaxFileSize) + " bytes";
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    std::size_t got = 0;
-    if (!file.ReadAt(0, bytes.data(), bytes.size(), got)) {
-        error = file.Error();
-        return false;
-    }
-    bytes.resize(got);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace kestrola::platform {
@@ -77,6 +78,9 @@ public:
     std::int64_t Size();
     /// Reads up to `size` bytes at `offset`; `got` receives the count (short at the end).
     bool ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t& got);
+    /// Reads the whole file into `bytes`, refusing one larger than `limit` bytes.
+    bool ReadAll(std::string& bytes,
+                 std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
     /// Writes all `size` bytes at `offset`; false when fewer could be written.
     bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     /// Maps the whole file for reading; false when it cannot be mapped (empty files included).

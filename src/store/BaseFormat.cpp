@@ -117,9 +117,9 @@ void BeginScan(std::uint64_t size, std::vector<std::uint32_t>& offsets, BaseScan
     // Room for the records of a typical base at once; a larger one grows as it goes.
     constexpr std::uint64_t kReservedBytes = std::uint64_t{64} << 20;
     if (from < size)
-        offsets.reserve(offsets.size() + static_cast<std::size_t>(
-                                             std::min(size - from, kReservedBytes) /
-                                             kRecordOverhead));
+        offsets.reserve(
+            offsets.size() +
+            static_cast<std::size_t>(std::min(size - from, kReservedBytes) / kRecordOverhead));
 }
 
 bool ScanGuarded(const std::uint8_t* data, std::uint64_t size, std::vector<std::uint32_t>& offsets,
@@ -155,10 +155,9 @@ bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseSca
     if (static_cast<std::uint64_t>(size) <= from || !file.Map(mapped)) {
         // Nothing to index, or a file that cannot be mapped: read it.
         std::string bytes;
-        std::string error;
-        if (static_cast<std::uint64_t>(size) > from && !ReadSnapshot(file, bytes, error)) {
+        if (static_cast<std::uint64_t>(size) > from && !file.ReadAll(bytes)) {
             scan = BaseScan{};
-            scan.reason = error;
+            scan.reason = file.Error();
             return false;
         }
         return ScanBase(std::string_view(bytes), offsets, scan, from);
@@ -187,27 +186,6 @@ bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseSca
         return false;
     }
     return job.whole;
-}
-
-bool ReadSnapshot(platform::File& file, std::string& snapshot, std::string& error) {
-    const std::int64_t size = file.Size();
-    if (size < 0) {
-        error = file.Error();
-        return false;
-    }
-    try {
-        snapshot.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to read the file";
-        return false;
-    }
-    std::size_t got = 0;
-    if (!file.ReadAt(0, snapshot.data(), snapshot.size(), got)) {
-        error = file.Error();
-        return false;
-    }
-    snapshot.resize(got);
-    return true;
 }
 
 RecordRead ReadRecordAt(BaseBytes& file, std::uint64_t offset, MessageRecord& r,

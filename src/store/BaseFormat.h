@@ -86,10 +86,6 @@ bool ScanBase(platform::File& file, std::vector<std::uint32_t>& offsets, BaseSca
 bool ScanBase(std::string_view bytes, std::vector<std::uint32_t>& offsets, BaseScan& scan,
               std::uint64_t from = 0);
 
-/// Reads the whole file into `snapshot` (for a reader that lets go of the file before it
-/// works through the records).
-bool ReadSnapshot(platform::File& file, std::string& snapshot, std::string& error);
-
 enum class RecordRead { Ok, Damaged, IoError };
 
 /// Reads the record at `offset` into `r` and checks that it is whole and valid; a body longer

@@ -42,9 +42,9 @@ bool LoadBase(const std::string& path, LoadedBase& base, Want want) {
         return false;
     }
     if (want == Want::Records) {
-        if (!core::ReadSnapshot(file, base.bytes, error)) {
+        if (!file.ReadAll(base.bytes)) {
             std::fprintf(stderr, "kestrola-cli: cannot read %s: %s\n", path.c_str(),
-                         error.c_str());
+                         file.Error().c_str());
             return false;
         }
         file.Close();

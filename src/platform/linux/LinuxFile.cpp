@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <new>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -256,6 +257,29 @@ bool File::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_
             break;
         got += static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+bool File::ReadAll(std::string& bytes, std::uint64_t limit) {
+    const std::int64_t size = Size();
+    if (size < 0)
+        return false;
+    if (static_cast<std::uint64_t>(size) > limit) {
+        errno = EFBIG;
+        Fail(("read (larger than " + std::to_string(limit) + " bytes)").c_str());
+        return false;
+    }
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        Fail("read");
+        return false;
+    }
+    std::size_t got = 0;
+    if (!ReadAt(0, bytes.data(), bytes.size(), got))
+        return false;
+    bytes.resize(got);
     return true;
 }
 
