@@ -42,6 +42,8 @@ public:
     void ResolveAhead(const std::vector<std::string>& targets) {
         m_mailslots.ResolveAhead(targets);
     }
+    /// See Mailslots::SetWaitHook.
+    void SetWaitHook(std::function<void()> hook) { m_mailslots.SetWaitHook(std::move(hook)); }
     /// Closes the local mailslot when open.
     void Close();
 

@@ -57,6 +57,9 @@ SendOutcome Sender::SendComposed() {
         allSent = SendToRecipient(recipient, text);
         outcome.succeeded += allSent ? 1 : 0;
     } else {
+        // Raised for the whole series: while the names are asked for the window keeps
+        // painting, and a poll tick meanwhile must take nothing in.
+        const BusyScope sending(m_viewer.busy);
         m_channel.ResolveAhead(checked);
         for (const std::string& name : checked) {
             texts.recipient = name;

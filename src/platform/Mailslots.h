@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -122,6 +123,9 @@ public:
     /// Asks the network for every target of a coming series of writes at once and keeps the
     /// answers (and the lack of one) for those writes; a write then asks for nothing.
     virtual void ResolveAhead(const std::vector<std::string>& targets) { (void)targets; }
+    /// Run now and then, on the calling thread only, while that thread waits for answers to
+    /// name queries (the window keeps painting); empty for none.
+    virtual void SetWaitHook(std::function<void()> hook) { (void)hook; }
     /// What the network layer has to tell the user (a name in conflict), each text once.
     virtual std::vector<std::string> TakeNotices() { return {}; }
     /// Our computer name and workgroup.

@@ -25,7 +25,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -165,12 +167,24 @@ int main(int argc, char** argv) {
         if (!to.empty())
             QTest::keyClicks(window.RecipientBox()->lineEdit(), QString::fromUtf8(to.c_str()));
         QTest::keyClicks(window.ComposerEdit(), QString::fromUtf8(text.c_str()));
-        // The send runs inside the click: the window paints nothing until it returns.
+        // The send runs inside the click; a timer tells how long the window's events stood
+        // still meanwhile (paint events go the same way).
         QElapsedTimer sending;
+        QElapsedTimer sinceTick;
+        qint64 longestPause = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout,
+                         [&] { longestPause = std::max(longestPause, sinceTick.restart()); });
+        ticker.start(10);
         sending.start();
+        sinceTick.start();
         QTest::mouseClick(window.Button(core::kSendButton), Qt::LeftButton);
-        std::printf("sent in %.2f s; recipient box: %s; indicator: %s\n",
+        longestPause = std::max(longestPause, sinceTick.elapsed());
+        ticker.stop();
+        std::printf("sent in %.2f s; longest pause of the window %lld ms; recipient box: %s; "
+                    "indicator: %s\n",
                     static_cast<double>(sending.elapsed()) / 1000,
+                    static_cast<long long>(longestPause),
                     window.RecipientBox()->currentText().toUtf8().constData(),
                     window.Label(core::kLengthIndicator)->text().toUtf8().constData());
         std::fflush(stdout);

@@ -363,8 +363,10 @@ def scenario_unreachable():
         with open(ghosts.out_path) as f:
             asked = [n for n in f.read().split() if n.startswith("GHOST")]  # not PC1's own
         took = float(re.search(r"sent in ([\d.]+) s", out).group(1))
-        print(f"unreachable: the send to ten unanswered computers took {took:.2f} s; "
-              f"queries in order: {asked}")
+        pause = int(re.search(r"longest pause of the window (\d+) ms", out).group(1))
+        print(f"unreachable: the send to ten unanswered computers took {took:.2f} s, the "
+              f"window's longest pause {pause} ms; queries in order: {asked}")
+        check(pause < 200, f"the window stood still for {pause} ms during the send")
         check(sorted(asked[:10]) == names, f"not asked together: {asked}")
         check(len(asked) == 30, f"{len(asked)} queries, three rounds expected: {asked}")
 

@@ -100,6 +100,10 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
     }
     qApp->installEventFilter(this);
     m_core = std::make_unique<core::MainWindow>(services, *this);
+    // A send waits for name answers on this thread: meanwhile the window paints and timers
+    // run (the poll tick finds the window busy), but no click or key is taken.
+    services.mailslots.SetWaitHook(
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     // The notices' OK buttons wear the buttons' colours from the start: the initialisation's
     // first steps may raise a notice (no network) before the buttons are styled.
     const core::ButtonLook look = core::MainButtonLook(m_core->Settings());

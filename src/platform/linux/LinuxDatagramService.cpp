@@ -352,8 +352,18 @@ MailslotResult LinuxDatagramService::Query(const std::vector<nb::NetbiosName>& n
             if (left.count() <= 0)
                 break;
             pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            // In short slices when a hook keeps the caller's window painting meanwhile.
+            const bool hooked = m_waitHook && std::this_thread::get_id() == m_waitHookThread;
+            const int slice =
+                static_cast<int>(hooked ? std::min<std::int64_t>(left.count(), 20) : left.count());
+            const int ready = ::poll(&p, 1, slice);
+            if (ready < 0)
                 break;
+            if (ready == 0) {
+                if (hooked)
+                    m_waitHook();
+                continue;
+            }
             const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
             if (n <= 0)
                 continue;
@@ -400,6 +410,11 @@ void LinuxDatagramService::Remember(const std::string& key,
     }
     const std::lock_guard lock(m_mutex);
     m_cache[key] = {answer, std::chrono::steady_clock::now() + ttl};
+}
+
+void LinuxDatagramService::SetWaitHook(std::function<void()> hook) {
+    m_waitHook = std::move(hook);
+    m_waitHookThread = std::this_thread::get_id();
 }
 
 void LinuxDatagramService::ResolveAhead(const std::vector<std::string>& targets) {

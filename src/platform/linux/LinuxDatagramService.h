@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -81,6 +82,7 @@ public:
     MailslotResult ResolveName(const std::string& name, std::uint8_t suffix,
                                std::vector<ResolvedName>& answers) override;
     void ResolveAhead(const std::vector<std::string>& targets) override;
+    void SetWaitHook(std::function<void()> hook) override;
     std::vector<std::string> TakeNotices() override;
     NetbiosIdentity Identity() const override { return m_config.identity; }
     std::vector<NetworkInterface> Interfaces() const override { return m_config.interfaces; }
@@ -181,6 +183,9 @@ private:
     ReceiverState m_state;
     std::mt19937 m_random;
     std::atomic<std::uint16_t> m_nextId;
+    // Run while the thread that set it waits for name answers.
+    std::function<void()> m_waitHook;
+    std::thread::id m_waitHookThread;
 };
 
 } // namespace kestrola::platform
