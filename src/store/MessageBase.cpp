@@ -98,8 +98,6 @@ bool MessageBase::Write(File& file, const MessageRecord& r) {
         m_dataEnd = scan.dataEnd;
         if (whole)
             at = scan.dataEnd;
-    } else if (end == m_dataEnd) {
-        at = end;
     }
     // The index holds 32-bit offsets; a base that large cannot take another record.
     if (at > std::numeric_limits<std::uint32_t>::max())
