@@ -2,7 +2,7 @@
 // generated records. Prints each ratio; targets: LoadIndex <= 1.5x a raw read in 1 MiB blocks,
 // delete <= 1.5x copying the file, append >= 0.5x a bare open-append-sync-close loop (as a rate;
 // every append is on the disk before it counts as stored).
-#include "messaging/Reporting.h"
+#include "base/Reporting.h"
 #include "platform/Platform.h"
 #include "store/BaseFormat.h"
 #include "store/MessageBase.h"
@@ -76,9 +76,9 @@ void BM_RawRead_1MiBBlocks(benchmark::State& state) {
 void BM_MessageBase_LoadIndex(benchmark::State& state) {
     for (auto _ : state) {
         core::MessageBase base(Shared().base, Shared().dir + "/h.txt", *Shared().clock);
-        if (!base.LoadIndex() || base.count != kRecords)
+        if (!base.LoadIndex() || base.Count() != kRecords)
             state.SkipWithError("LoadIndex failed");
-        benchmark::DoNotOptimize(base.offsets.data());
+        benchmark::DoNotOptimize(base.Offsets().data());
     }
 }
 
@@ -158,7 +158,7 @@ void BM_MessageBase_DeleteMiddle(benchmark::State& state) {
     core::MessageBase base(path, Shared().dir + "/h.txt", *Shared().clock);
     base.LoadIndex();
     for (auto _ : state) {
-        if (base.DeleteRecord(base.count / 2) != core::MessageBase::kDeleted)
+        if (base.DeleteRecord(base.Count() / 2) != core::MessageBase::kDeleted)
             state.SkipWithError("delete failed");
     }
     std::filesystem::remove(path);
@@ -171,7 +171,7 @@ struct ViewerBase {
     ViewerBase() {
         CopyFile(Shared().base, path, false);
         base.LoadIndex();
-        base.current = base.count / 2;
+        base.SetCurrent(base.Count() / 2);
     }
     ~ViewerBase() { std::filesystem::remove(path); }
 };
@@ -189,7 +189,7 @@ void BM_Viewer_NextPrevious(benchmark::State& state) {
 void BM_Viewer_ReplyMark(benchmark::State& state) {
     ViewerBase v;
     for (auto _ : state)
-        benchmark::DoNotOptimize(v.base.MarkRead(v.base.current));
+        benchmark::DoNotOptimize(v.base.MarkRead(v.base.Current()));
 }
 
 // Deleting the newest record; one is stored again outside the timing for the next round.
@@ -197,7 +197,7 @@ void BM_Viewer_DeleteNewest(benchmark::State& state) {
     ViewerBase v;
     core::MessageRecord r = SampleRecord();
     for (auto _ : state) {
-        if (v.base.DeleteRecord(v.base.count) != core::MessageBase::kDeleted)
+        if (v.base.DeleteRecord(v.base.Count()) != core::MessageBase::kDeleted)
             state.SkipWithError("delete failed");
         state.PauseTiming();
         v.base.AppendRecord(r);

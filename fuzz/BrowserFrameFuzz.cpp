@@ -1,7 +1,7 @@
 // Arbitrary bytes as a browser frame on \MAILSLOT\BROWSE and on \MAILSLOT\LANMAN: what is read
 // must be a frame that builds back into one that reads the same, and the browse list must take
 // it without harm.
-#include "platform/BrowseList.h"
+#include "platform/netbios/BrowseList.h"
 #include "platform/netbios/BrowserFrame.h"
 
 #include <cstdint>

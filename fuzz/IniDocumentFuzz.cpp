@@ -1,7 +1,7 @@
 // Arbitrary bytes as a settings file: every key read, two writes, and the written file read
 // again. The written keys must read back as written and every other key as before.
 
-#include "app/IniDocument.h"
+#include "settings/IniDocument.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // Arbitrary bytes as a base file: index it, then read and decode every indexed record; then the
 // edits the program makes: load, append, load (the new record is indexed and reads back), and
 // load, delete, load (no byte outside the deleted record changes).
+#include "base/Reporting.h"
+#include "fakes/FixedClock.h"
 #include "messaging/DatagramCodec.h"
-#include "messaging/Reporting.h"
 #include "platform/linux/LinuxCodePage.h"
-#include "platform/testing/FixedClock.h"
 #include "store/BaseFormat.h"
 #include "store/MessageBase.h"
 
@@ -58,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         core::MessageBase base(path, path + ".txt", clock);
         base.LoadIndex();
-        if (base.offsets.size() != base.count + 1u || base.newCount < 0 ||
-            static_cast<std::uint32_t>(base.newCount) > base.count)
+        if (base.Offsets().size() != base.Count() + 1u || base.NewCount() < 0 ||
+            static_cast<std::uint32_t>(base.NewCount()) > base.Count())
             __builtin_trap();
-        for (std::uint32_t i = 1; i <= base.count; ++i) {
+        for (std::uint32_t i = 1; i <= base.Count(); ++i) {
             core::MessageRecord r;
             if (base.ReadRecord(i, r) != core::MessageBase::kRead || r.bodyLength > r.body.size())
                 __builtin_trap();
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.SetBody(std::string("FUZZ\0BASE\0appended\0", 19));
         if (!base.AppendRecord(r))
             __builtin_trap();
-        const std::uint32_t offset = base.offsets.back();
+        const std::uint32_t offset = base.Offsets().back();
         core::MessageBase again(path, path + ".txt", clock);
         again.LoadIndex();
         core::MessageRecord back;
@@ -95,11 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Write(path, data, size);
     core::MessageBase base(path, path + ".txt", clock);
     base.LoadIndex();
-    if (base.count == 0)
+    if (base.Count() == 0)
         return 0;
-    const std::uint32_t index = 1 + (size > 0 ? data[0] : 0) % base.count;
+    const std::uint32_t index = 1 + (size > 0 ? data[0] : 0) % base.Count();
     const std::string before = Read(path);
-    const std::uint64_t start = base.offsets[index];
+    const std::uint64_t start = base.Offsets()[index];
     if (base.DeleteRecord(index) != core::MessageBase::kDeleted)
         return 0;
     const std::string after = Read(path);
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     core::MessageBase again(path, path + ".txt", clock);
     again.LoadIndex();
-    if (again.count != base.count)
+    if (again.count != base.Count())
         __builtin_trap();
     return 0;
 }

@@ -3,8 +3,8 @@
 // answers a query, the browse list stays within its bounds however it is fed, and requests
 // never make this computer announce twice within the answer gap, nor twice for one requester
 // within the requester gap.
-#include "platform/ReceiveDecision.h"
 #include "platform/netbios/NameServicePacket.h"
+#include "platform/netbios/ReceiveDecision.h"
 
 #include <cstdint>
 #include <cstring>

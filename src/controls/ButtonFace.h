@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/Geometry.h"
+#include "base/Geometry.h"
 
 #include <vector>
 

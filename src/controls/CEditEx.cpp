@@ -2,7 +2,7 @@
 
 #include "controls/Conversions.h"
 #include "controls/LinkToken.h"
-#include "resources/MenuResources.h"
+#include "window/MenuResources.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>

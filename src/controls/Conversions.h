@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Geometry.h"
 #include "controls/FontRecord.h"
-#include "controls/Geometry.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,18 +1,8 @@
 #include "messaging/ComposeRules.h"
 
-#include "messaging/StatusTexts.h"
+#include "base/StatusTexts.h"
 
 namespace kestrola::core {
-
-int CharacterCount(std::string_view text) {
-    int count = 0;
-    for (const char c : text) {
-        // Count lead bytes only; continuation bytes 10xxxxxx belong to the character before.
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++count;
-    }
-    return count;
-}
 
 int UsedLength(std::string_view recipient, std::string_view composer) {
     return CharacterCount(recipient) + CharacterCount(composer);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Text.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,8 +14,7 @@ constexpr int kRecipientLimit = 32;
 /// The most characters of the composer.
 constexpr int kComposerLimit = 16384;
 
-/// Characters of an ANSI (UTF-8) text; each is one OEM byte on the wire.
-int CharacterCount(std::string_view text);
+// CharacterCount (base/Text.h) counts a text's characters: each is one OEM byte on the wire.
 
 /// Recipient and composer characters together, as the length indicator counts them.
 int UsedLength(std::string_view recipient, std::string_view composer);

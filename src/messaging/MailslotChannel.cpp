@@ -1,8 +1,8 @@
 #include "messaging/MailslotChannel.h"
 
+#include "base/Reporting.h"
+#include "base/StatusTexts.h"
 #include "messaging/DatagramCodec.h"
-#include "messaging/Reporting.h"
-#include "messaging/StatusTexts.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "network/MessengerServiceControl.h"
 
-#include "messaging/Reporting.h"
-#include "messaging/StatusTexts.h"
+#include "base/Reporting.h"
+#include "base/StatusTexts.h"
 #include "platform/Platform.h"
 
 #include <string>

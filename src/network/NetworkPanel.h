@@ -1,17 +1,19 @@
 #pragma once
 
 #include "network/ItemTree.h"
+#include "network/ShellTreeControl.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kestrola::core {
 
-class ShellTreeControl;
+class PanelEvents;
 
 /// Controls of the network panel that the scanner writes.
 enum NetworkPanelControl : int {
@@ -52,6 +54,21 @@ public:
     /// The same tree as the shell tree rules drive it ("FastScan" 0); nullptr when the panel
     /// cannot show the shell's namespace.
     virtual ShellTreeControl* ShellControl() { return nullptr; }
+    /// Where the panel reports what the user does to it from now on (nullptr: nobody; a
+    /// selection then gives the item's text).
+    virtual void SetEvents(PanelEvents* /*events*/) {}
+};
+
+/// What the user does to the panel, reported on the user-interface thread to whoever fills it.
+class PanelEvents {
+public:
+    virtual ~PanelEvents() = default;
+    /// The recipient a newly selected item gives, or none.
+    virtual std::optional<std::string> SelectedRecipient(NetworkPanel::Item item) const = 0;
+    /// An item is about to expand for the first time ("FastScan" 0: list what it holds); 0.
+    virtual int ExpandShellItem(NetworkPanel::Item item) = 0;
+    /// A right click, with where it landed; 0.
+    virtual int ShowShellContextMenu(const ShellTreeControl::HitTest& hit) = 0;
 };
 
 /// Runs work on the user-interface thread and waits until it has run there; from the

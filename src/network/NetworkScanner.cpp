@@ -1,7 +1,8 @@
 #include "network/NetworkScanner.h"
 
-#include "messaging/Reporting.h"
-#include "messaging/StatusTexts.h"
+#include "base/Reporting.h"
+#include "base/StatusTexts.h"
+#include "base/Text.h"
 #include "network/ShellTree.h"
 
 #include <thread>
@@ -15,42 +16,7 @@ namespace {
 constexpr std::size_t kLocalNameLimit = 32;
 constexpr std::size_t kSelectedTextLimit = 31;
 
-// The first `limit` characters of UTF-8 text (a character's continuation bytes stay with it).
-std::string FirstCharacters(const std::string& text, std::size_t limit) {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
-            continue;
-        if (characters == limit)
-            return text.substr(0, i);
-        ++characters;
-    }
-    return text;
-}
-
-char FoldAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 } // namespace
-
-int CompareItemTexts(std::string_view a, std::string_view b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(FoldAscii(a[i]));
-        const auto y = static_cast<unsigned char>(FoldAscii(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-std::size_t SortedInsertIndex(const std::vector<std::string>& siblings, std::string_view text) {
-    std::size_t at = 0;
-    while (at < siblings.size() && CompareItemTexts(siblings[at], text) <= 0)
-        ++at;
-    return at;
-}
 
 // The shell tree rules on the panel's tree. Every call is handed over to the user-interface
 // thread the way the scan's other panel work is (from that thread it runs at once) and is
@@ -148,6 +114,8 @@ void NetworkScanner::SetPanel(NetworkPanel* panel, std::shared_ptr<UiDispatcher>
     m_panel = panel;
     m_state->panel = panel;
     m_state->dispatcher = std::move(dispatcher);
+    if (panel != nullptr)
+        panel->SetEvents(this);
 }
 
 void NetworkScanner::SetShellFill(ShellFill fill) {
@@ -191,7 +159,7 @@ void NetworkScanner::InitTree() {
         if (mode == 1)
             m_panel->UseOwnImageList();
     }
-    m_localName = FirstCharacters(m_provider->ComputerName(), kLocalNameLimit);
+    m_localName = std::string(FirstCharacters(m_provider->ComputerName(), kLocalNameLimit));
     m_localNameUpper = m_codePage ? m_codePage->UpperCase(m_localName) : m_localName;
 }
 
@@ -395,7 +363,7 @@ std::optional<std::string> NetworkScanner::SelectedRecipient(NetworkPanel::Item 
         return std::nullopt;
     if (mode != 1)
         return ShellRecipientForSelection(*m_panel, item);
-    return FirstCharacters(m_panel->ItemText(item), kSelectedTextLimit);
+    return std::string(FirstCharacters(m_panel->ItemText(item), kSelectedTextLimit));
 }
 
 int NetworkScanner::ExpandShellItem(NetworkPanel::Item item) {

@@ -26,7 +26,7 @@ inline constexpr int kComputerIconResource = 278;
 /// Fills the recipient tree with the network's workgroups and their computers on a thread of
 /// its own, reports progress in the panel's labels, and answers which items are checked. Also
 /// holds the local computer name and the Messenger service control.
-class NetworkScanner {
+class NetworkScanner : public PanelEvents {
 public:
     /// Carries one piece of panel work over to the user-interface thread and waits for it (the
     /// work is skipped once the scanner is gone).
@@ -48,7 +48,8 @@ public:
     /// The "FastScan" setting: 1 enumerates the network provider, 0 fills from the shell.
     int mode = 1;
 
-    /// Hands the scanner the panel it fills and the way to reach it from the scan thread.
+    /// Hands the scanner the panel it fills and the way to reach it from the scan thread; the
+    /// panel reports its events to the scanner from then on.
     void SetPanel(NetworkPanel* panel, std::shared_ptr<UiDispatcher> dispatcher);
     /// Sets the shell mode's filling work.
     void SetShellFill(ShellFill fill);
@@ -74,15 +75,15 @@ public:
     int ClearChecks();
     /// The recipient a newly selected `item` gives (its text, at most 31 characters), or none
     /// while a scan runs, and in shell mode for the first root item.
-    std::optional<std::string> SelectedRecipient(NetworkPanel::Item item) const;
+    std::optional<std::string> SelectedRecipient(NetworkPanel::Item item) const override;
     /// The tree's expanding notification for `item` in shell mode: lists the item's folder the
     /// first time. Does nothing in provider mode or without a shell namespace. Result 0: the
     /// expansion goes ahead.
-    int ExpandShellItem(NetworkPanel::Item item);
+    int ExpandShellItem(NetworkPanel::Item item) override;
     /// The tree's right-click notification in shell mode, `hit` being where the click landed:
     /// selects the hit item and, on its image or text, offers the desktop's commands for it.
     /// Does nothing in provider mode or without a shell namespace. Result 0.
-    int ShowShellContextMenu(const ShellTreeControl::HitTest& hit);
+    int ShowShellContextMenu(const ShellTreeControl::HitTest& hit) override;
 
     /// Stops a running Messenger service (see MessengerServiceControl); 1 when it stopped.
     int StopMessengerService(int exitFlag);

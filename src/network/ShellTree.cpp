@@ -1,7 +1,7 @@
 #include "network/ShellTree.h"
 
-#include "app/IniDocument.h"
-#include "messaging/Reporting.h"
+#include "base/Reporting.h"
+#include "base/Text.h"
 
 #include <cstdio>
 #include <string_view>
@@ -185,7 +185,7 @@ int ClearShellChecks(ItemTree& tree) {
 std::optional<std::string> ShellRecipientForSelection(const ItemTree& tree, ItemTree::Item item) {
     if (item == ItemTree::kNoItem || item == tree.FirstChild(ItemTree::kNoItem))
         return std::nullopt;
-    return std::string(CutCharacters(tree.ItemText(item), kTreeRecipientMax));
+    return std::string(FirstCharacters(tree.ItemText(item), kTreeRecipientMax));
 }
 
 } // namespace kestrola::core

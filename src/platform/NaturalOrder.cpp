@@ -65,13 +65,4 @@ int CompareNaturalOrder(std::string_view first, std::string_view second) {
     return zerosTieBreak;
 }
 
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 } // namespace kestrola::platform

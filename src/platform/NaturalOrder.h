@@ -11,7 +11,4 @@ namespace kestrola::platform {
 /// given: fold both texts first for a case-insensitive order.
 int CompareNaturalOrder(std::string_view first, std::string_view second);
 
-/// `text` with the ASCII letters in lower case.
-std::string AsciiLower(std::string_view text);
-
 } // namespace kestrola::platform

@@ -1,7 +1,7 @@
 #include "store/MessageBase.h"
 
-#include "messaging/Reporting.h"
-#include "messaging/StatusTexts.h"
+#include "base/Reporting.h"
+#include "base/StatusTexts.h"
 #include "platform/File.h"
 #include "store/BaseFormat.h"
 #include "store/HistoryLog.h"
@@ -50,10 +50,10 @@ MessageBase::MessageBase(std::string baseFile, std::string historyFile,
 MessageBase::~MessageBase() = default;
 
 bool MessageBase::LoadIndex() {
-    offsets.assign(1, 0);
-    count = 0;
-    newCount = 0;
-    current = 0;
+    m_offsets.assign(1, 0);
+    m_count = 0;
+    m_newCount = 0;
+    m_current = 0;
     m_dataEnd = 0;
     File file;
     if (!file.OpenWaiting(baseFileName, kPatience)) {
@@ -63,10 +63,10 @@ bool MessageBase::LoadIndex() {
     // Held exclusively, so no delete of ours is writing a replacement now.
     File::RemoveStaleTemporaries(File::WriteTarget(baseFileName));
     BaseScan scan;
-    const bool whole = ScanBase(file, offsets, scan);
+    const bool whole = ScanBase(file, m_offsets, scan);
     file.Close();
-    count = scan.records;
-    newCount = static_cast<std::int32_t>(scan.newCount);
+    m_count = scan.records;
+    m_newCount = static_cast<std::int32_t>(scan.newCount);
     m_dataEnd = scan.dataEnd;
     if (!whole) {
         ShowSystemMessage(scan.damaged ? kReadErrorLength : kOpenWriteCreateFile);
@@ -87,19 +87,19 @@ bool MessageBase::Write(File& file, const MessageRecord& r) {
     std::uint64_t at = end;
     if (end > m_dataEnd) {
         BaseScan scan;
-        const std::size_t before = offsets.size();
-        const bool whole = ScanBase(file, offsets, scan, m_dataEnd);
+        const std::size_t before = m_offsets.size();
+        const bool whole = ScanBase(file, m_offsets, scan, m_dataEnd);
         if (!whole && !scan.damaged) {
-            offsets.resize(before);
+            m_offsets.resize(before);
             return false;
         }
-        count += scan.records;
-        newCount += static_cast<std::int32_t>(scan.newCount);
+        m_count += scan.records;
+        m_newCount += static_cast<std::int32_t>(scan.newCount);
         m_dataEnd = scan.dataEnd;
         if (whole)
             at = scan.dataEnd;
     }
-    // The index holds 32-bit offsets; a base that large cannot take another record.
+    // The index holds 32-bit m_offsets; a base that large cannot take another record.
     if (at > std::numeric_limits<std::uint32_t>::max())
         return false;
     const std::string bytes = EncodeRecord(r);
@@ -110,10 +110,10 @@ bool MessageBase::Write(File& file, const MessageRecord& r) {
         file.Truncate(at);
         return false;
     }
-    offsets.push_back(static_cast<std::uint32_t>(at));
+    m_offsets.push_back(static_cast<std::uint32_t>(at));
     m_dataEnd = at + bytes.size();
-    ++count;
-    newCount += r.state == 0 ? 1 : 0;
+    ++m_count;
+    m_newCount += r.state == 0 ? 1 : 0;
     return true;
 }
 
@@ -134,7 +134,7 @@ std::uint32_t MessageBase::Store(MessageRecord& r, std::uint64_t& ticket) {
     // The new record is written now only when everything before it could be.
     if (StorePending() != 0)
         return 0;
-    return count;
+    return m_count;
 }
 
 std::size_t MessageBase::StorePending(std::chrono::milliseconds patience) {
@@ -150,7 +150,7 @@ std::size_t MessageBase::StorePending(std::chrono::milliseconds patience) {
         const std::uint64_t ticket = m_pending.front().ticket;
         m_pending.pop_front();
         if (onStored)
-            onStored(ticket, count);
+            onStored(ticket, m_count);
     }
     file.Close();
     if (!failed) {
@@ -182,7 +182,7 @@ bool MessageBase::DropPending(std::uint64_t ticket) {
 int MessageBase::ReadRecord(std::uint32_t index, MessageRecord& r) {
     if (index == 0)
         return kReadIndexZero;
-    if (index > count || index >= offsets.size()) {
+    if (index > m_count || index >= m_offsets.size()) {
         ShowSystemMessage(kReadErrorLength);
         return kReadFailed;
     }
@@ -192,7 +192,7 @@ int MessageBase::ReadRecord(std::uint32_t index, MessageRecord& r) {
         return kReadFailed;
     }
     std::string reason;
-    if (ReadRecordAt(file, offsets[index], r, reason) != RecordRead::Ok) {
+    if (ReadRecordAt(file, m_offsets[index], r, reason) != RecordRead::Ok) {
         // Another program changed the file under the index.
         ShowSystemMessage(kReadErrorLength);
         return kReadFailed;
@@ -203,7 +203,7 @@ int MessageBase::ReadRecord(std::uint32_t index, MessageRecord& r) {
 int MessageBase::MarkRead(std::uint32_t index) {
     if (index == 0)
         return kMarkIndexZero;
-    if (index > count || index >= offsets.size()) {
+    if (index > m_count || index >= m_offsets.size()) {
         ShowSystemMessage(kReadErrorLength);
         return kMarkFailed;
     }
@@ -226,31 +226,30 @@ int MessageBase::MarkRead(std::uint32_t index) {
         ShowSystemMessage(kOpenWriteCreateFile);
         return kMarkFailed;
     }
+    --m_newCount;
     return kMarkedRead;
 }
 
 bool MessageBase::NextRecord(MessageRecord& r) {
-    if (current == count)
+    if (m_current == m_count)
         return false;
     MessageRecord next;
-    if (ReadRecord(current + 1, next) != kRead)
+    if (ReadRecord(m_current + 1, next) != kRead)
         return false;
-    if (MarkRead(current) == kMarkedRead)
-        --newCount;
-    ++current;
+    MarkRead(m_current);
+    ++m_current;
     r = next;
     return true;
 }
 
 bool MessageBase::PreviousRecord(MessageRecord& r) {
-    if (current < 2)
+    if (m_current < 2)
         return false;
     MessageRecord previous;
-    if (ReadRecord(current - 1, previous) != kRead)
+    if (ReadRecord(m_current - 1, previous) != kRead)
         return false;
-    if (MarkRead(current) == kMarkedRead)
-        --newCount;
-    --current;
+    MarkRead(m_current);
+    --m_current;
     r = previous;
     return true;
 }
@@ -258,7 +257,7 @@ bool MessageBase::PreviousRecord(MessageRecord& r) {
 bool MessageBase::RecordRange(File& file, std::uint32_t index, Range& range, std::uint8_t& state) {
     std::uint8_t header[5] = {};
     std::size_t got = 0;
-    const std::uint64_t start = offsets[index];
+    const std::uint64_t start = m_offsets[index];
     const std::int64_t size = file.Size();
     if (size < 0 || !file.ReadAt(start, header, sizeof header, got) || got != sizeof header)
         return false;
@@ -314,19 +313,19 @@ void MessageBase::ForgetRanges(const std::vector<Range>& ranges) {
     // deleting the newest record moves nothing.
     for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
         const std::uint64_t length = range->to - range->from;
-        const auto at = std::lower_bound(offsets.begin() + 1, offsets.end(), range->from);
-        if (at == offsets.end() || *at != range->from)
+        const auto at = std::lower_bound(m_offsets.begin() + 1, m_offsets.end(), range->from);
+        if (at == m_offsets.end() || *at != range->from)
             continue;
-        for (auto behind = offsets.erase(at); behind != offsets.end(); ++behind)
+        for (auto behind = m_offsets.erase(at); behind != m_offsets.end(); ++behind)
             *behind -= static_cast<std::uint32_t>(length);
         if (range->to <= m_dataEnd)
             m_dataEnd -= length;
     }
-    count = static_cast<std::uint32_t>(offsets.size() - 1);
+    m_count = static_cast<std::uint32_t>(m_offsets.size() - 1);
 }
 
 int MessageBase::DeleteRecord(std::uint32_t index) {
-    if (index == 0 || index > count || offsets.size() != count + 1u) {
+    if (index == 0 || index > m_count || m_offsets.size() != m_count + 1u) {
         ShowSystemMessage(kReadErrorLength);
         return kDeleteFailed;
     }
@@ -338,7 +337,7 @@ int MessageBase::DeleteRecord(std::uint32_t index) {
     Range range{};
     std::uint8_t state = 0;
     if (!RecordRange(base, index, range, state) ||
-        (index < count && range.to > offsets[index + 1])) {
+        (index < m_count && range.to > m_offsets[index + 1])) {
         ShowSystemMessage(kReadErrorLength);
         return kDeleteFailed;
     }
@@ -349,11 +348,11 @@ int MessageBase::DeleteRecord(std::uint32_t index) {
     }
     base.Close();
 
-    const std::uint32_t before = count;
+    const std::uint32_t before = m_count;
     ForgetRanges({range});
-    newCount -= state == 0 ? 1 : 0;
-    if (current > index || (current == index && index == before))
-        --current;
+    m_newCount -= state == 0 ? 1 : 0;
+    if (m_current > index || (m_current == index && index == before))
+        --m_current;
     return kDeleted;
 }
 
@@ -361,7 +360,7 @@ void MessageBase::ClearBase() {
     File file;
     bool cleared = file.OpenWaiting(baseFileName, kPatience);
     std::vector<Range> ranges;
-    for (std::uint32_t i = 1; cleared && i <= count && i < offsets.size(); ++i) {
+    for (std::uint32_t i = 1; cleared && i <= m_count && i < m_offsets.size(); ++i) {
         Range range{};
         std::uint8_t state = 0;
         cleared = RecordRange(file, i, range, state);
@@ -374,9 +373,9 @@ void MessageBase::ClearBase() {
         return;
     }
     ForgetRanges(ranges);
-    count = 0;
-    newCount = 0;
-    current = 0;
+    m_count = 0;
+    m_newCount = 0;
+    m_current = 0;
 }
 
 void MessageBase::WriteHistory(const MessageRecord& r) {

@@ -64,7 +64,7 @@ public:
 
     /// Reads record `index` (1-based) into `r`: kRead, kReadFailed, or kReadIndexZero.
     int ReadRecord(std::uint32_t index, MessageRecord& r);
-    /// Marks record `index` read in the file only: kMarkedRead when it was new.
+    /// Marks record `index` read: kMarkedRead when it was new (the new count drops by one).
     int MarkRead(std::uint32_t index);
     /// Leaves the current record (marking it read) for the next one; false on the newest or
     /// when the next one cannot be read (the position then stays).
@@ -82,10 +82,16 @@ public:
     /// is reported once per run of failures.
     void WriteHistory(const MessageRecord& r);
 
-    std::uint32_t count = 0;
-    std::int32_t newCount = 0;
-    std::uint32_t current = 0;
-    std::vector<std::uint32_t> offsets{0};
+    /// Records in the index, how many of them are new (not yet read), and the one on display
+    /// (0: none).
+    std::uint32_t Count() const { return m_count; }
+    std::int32_t NewCount() const { return m_newCount; }
+    std::uint32_t Current() const { return m_current; }
+    /// Puts record `index` (0: none) on display; which one is the viewer's choice.
+    void SetCurrent(std::uint32_t index) { m_current = index; }
+    /// Where each record starts in the file: [0] is unused, [i] is record i.
+    const std::vector<std::uint32_t>& Offsets() const { return m_offsets; }
+
     std::string baseFileName;
     std::string historyFileName;
 
@@ -106,6 +112,10 @@ private:
 
     const platform::Clock& m_clock;
     /// Where the last whole record known to the index ends.
+    std::uint32_t m_count = 0;
+    std::int32_t m_newCount = 0;
+    std::uint32_t m_current = 0;
+    std::vector<std::uint32_t> m_offsets{0};
     std::uint64_t m_dataEnd = 0;
     std::deque<Waiting> m_pending;
     std::uint64_t m_lastTicket = 0;

@@ -11,13 +11,13 @@
 //          window, the composer and the tree's first row, "name x y width height" in window pixels,
 //          for a person's clicks with xdotool)
 #include "MainWindowHarness.h"
-#include "app/SoundFolders.h"
-#include "app/StartupRules.h"
 #include "app/ui/MainDialog.h"
 #include "app/ui/MessengerApp.h"
 #include "controls/CEditEx.h"
 #include "controls/FlatButton.h"
 #include "platform/Platform.h"
+#include "settings/SoundFolders.h"
+#include "settings/StartupRules.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
             // New expanded the window and started the first scan.
             const bool scanned = QTest::qWaitFor(
                 [&] {
-                    return window.Core().GetViewer().busy == false &&
+                    return window.Core().GetViewer().Busy() == false &&
                            window.Label(core::kScanStatusText)->text() == "Scan complete";
                 },
                 30000);

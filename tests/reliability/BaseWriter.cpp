@@ -1,8 +1,8 @@
 // Appends and deletes records of a message base in a loop until it is killed, printing each
-// operation once it has returned success ("A seq", "D seq"; "d seq" before a delete starts). The crash test kills it at random
-// moments and checks the base against what it printed.
-#include "messaging/Reporting.h"
-#include "platform/testing/FixedClock.h"
+// operation once it has returned success ("A seq", "D seq"; "d seq" before a delete starts). The
+// crash test kills it at random moments and checks the base against what it printed.
+#include "base/Reporting.h"
+#include "fakes/FixedClock.h"
 #include "store/MessageBase.h"
 
 #include <cstdio>
@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
         return 0;
     for (;;) {
         // Deletes keep the base small; the newest, the oldest and middle ones all get deleted.
-        if (base.count > 0 && random() % 10 < 4) {
-            const std::uint32_t index = 1 + random() % base.count;
+        if (base.Count() > 0 && random() % 10 < 4) {
+            const std::uint32_t index = 1 + random() % base.Count();
             core::MessageRecord r;
             if (base.ReadRecord(index, r) != core::MessageBase::kRead)
                 return 4;

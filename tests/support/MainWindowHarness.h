@@ -1,19 +1,19 @@
 #pragma once
 
-#include "FakeMainView.h"
-#include "FakeRecipientNetwork.h"
 #include "RecordingReportSink.h"
 #include "TempDir.h"
-#include "app/IniProfileStore.h"
-#include "app/MainWindow.h"
-#include "app/SystemColors.h"
+#include "fakes/FakeMainView.h"
+#include "fakes/FakeRecipientNetwork.h"
+#include "fakes/FixedClock.h"
+#include "fakes/LoopbackNetwork.h"
+#include "fakes/RecordingNotifications.h"
+#include "fakes/RecordingShell.h"
+#include "fakes/RecordingSound.h"
 #include "messaging/DatagramCodec.h"
 #include "platform/linux/LinuxCodePage.h"
-#include "platform/testing/FixedClock.h"
-#include "platform/testing/LoopbackNetwork.h"
-#include "platform/testing/RecordingNotifications.h"
-#include "platform/testing/RecordingShell.h"
-#include "platform/testing/RecordingSound.h"
+#include "settings/IniProfileStore.h"
+#include "settings/SystemColors.h"
+#include "window/MainWindow.h"
 
 #include <memory>
 #include <string>

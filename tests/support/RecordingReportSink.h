@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messaging/Reporting.h"
+#include "base/Reporting.h"
 
 #include <string>
 #include <vector>

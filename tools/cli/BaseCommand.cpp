@@ -3,8 +3,8 @@
 
 #include "CliOutput.h"
 #include "Commands.h"
+#include "base/StatusTexts.h"
 #include "messaging/DatagramCodec.h"
-#include "messaging/StatusTexts.h"
 #include "platform/File.h"
 #include "platform/Platform.h"
 #include "store/BaseFormat.h"

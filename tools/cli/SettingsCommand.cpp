@@ -3,11 +3,12 @@
 
 #include "CliOutput.h"
 #include "Commands.h"
-#include "app/AppSettings.h"
-#include "app/IniDocument.h"
-#include "app/StartupRules.h"
-#include "app/StringListSection.h"
+#include "base/Text.h"
 #include "platform/Platform.h"
+#include "settings/AppSettings.h"
+#include "settings/IniDocument.h"
+#include "settings/StartupRules.h"
+#include "settings/StringListSection.h"
 
 #include <charconv>
 #include <cstdio>
@@ -245,7 +246,7 @@ int Set(ProfileStore& store, const Target& target, const std::string& value) {
             return 1;
         }
         if (target.setting != nullptr && target.setting->type == SettingType::FaceName &&
-            core::CutCharacters(value, core::kFaceNameMaxCharacters).size() != value.size()) {
+            core::FirstCharacters(value, core::kFaceNameMaxCharacters).size() != value.size()) {
             std::fprintf(stderr,
                          "kestrola-cli settings set: FaceName holds at most %zu "
                          "characters\n",

@@ -1,10 +1,11 @@
 #include "app/ui/AboutBox.h"
 
-#include "app/AboutInfo.h"
 #include "controls/DialogTemplate.h"
 #include "controls/LinkLabel.h"
 #include "controls/Resources.h"
 #include "resources/IconResources.h"
+#include "settings/FirstRun.h"
+#include "window/AboutInfo.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "app/ui/ExpandingDialog.h"
 
-#include "app/Expansion.h"
 #include "controls/Conversions.h"
 #include "controls/DialogTemplate.h"
+#include "window/Expansion.h"
 
 #include <QAbstractButton>
 #include <QScreen>

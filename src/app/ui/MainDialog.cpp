@@ -1,21 +1,21 @@
 #include "app/ui/MainDialog.h"
 
-#include "app/StartupTrace.h"
 #include "app/ui/AboutBox.h"
+#include "base/StartupTrace.h"
+#include "base/StatusTexts.h"
 #include "controls/CEditEx.h"
 #include "controls/Conversions.h"
 #include "controls/DialogTemplate.h"
 #include "controls/FlatButton.h"
 #include "controls/Resources.h"
 #include "messaging/ComposeRules.h"
-#include "messaging/StatusTexts.h"
 #include "messaging/ui/SystemMessage.h"
 #include "network/NetworkScanner.h"
 #include "network/ui/QtUiDispatcher.h"
 #include "network/ui/RecipientTree.h"
 #include "resources/IconResources.h"
-#include "resources/MenuResources.h"
-#include "store/Viewer.h"
+#include "window/MenuResources.h"
+#include "window/Viewer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -84,19 +84,8 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
     core::TraceStartup("  controls built");
     if (scanner != nullptr) {
         // The scan thread reaches the tree only through blocking hand-overs to this thread.
+        // The tree's events go to the scanner from now on.
         scanner->SetPanel(m_network, std::make_shared<QtUiDispatcher>());
-        m_network->SetSelectionRule(
-            [scanner](RecipientTree::Item item) { return scanner->SelectedRecipient(item); });
-        // The shell tree's notifications ("FastScan" 0); in provider mode they do nothing.
-        m_network->SetExpandingHandler(
-            [scanner](RecipientTree::Item item) { return scanner->ExpandShellItem(item); });
-        m_network->SetRightClickHandler([scanner](const core::ShellTreeControl::HitTest& hit) {
-            return scanner->ShowShellContextMenu(hit);
-        });
-    } else {
-        m_network->SetSelectionRule([this](RecipientTree::Item item) {
-            return std::optional<std::string>(m_network->ItemText(item));
-        });
     }
     qApp->installEventFilter(this);
     m_core = std::make_unique<core::MainWindow>(services, *this);
@@ -122,9 +111,7 @@ MainDialog::~MainDialog() {
 }
 
 void MainDialog::DetachNetwork() {
-    m_network->SetSelectionRule({});
-    m_network->SetExpandingHandler({});
-    m_network->SetRightClickHandler({});
+    m_network->SetEvents(nullptr);
 }
 
 void MainDialog::Destroy() {

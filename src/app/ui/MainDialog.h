@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/MainView.h"
-#include "app/MainWindow.h"
 #include "app/ui/ExpandingDialog.h"
+#include "window/MainView.h"
+#include "window/MainWindow.h"
 
 #include <QIcon>
 #include <QPointer>

@@ -1,16 +1,16 @@
 #include "app/ui/MessengerApp.h"
 
-#include "app/ScannerNetwork.h"
-#include "app/StartupRules.h"
-#include "app/StartupTrace.h"
 #include "app/ui/MainDialog.h"
 #include "app/ui/PaletteColors.h"
+#include "base/StartupTrace.h"
 #include "controls/Resources.h"
 #include "messaging/ui/SystemMessage.h"
 #include "network/NetworkScanner.h"
 #include "platform/Platform.h"
 #include "platform/QuitRequests.h"
 #include "resources/IconResources.h"
+#include "settings/StartupRules.h"
+#include "window/ScannerNetwork.h"
 
 #include <QApplication>
 #include <QEvent>

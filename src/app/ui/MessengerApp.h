@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MainWindow.h"
-#include "app/RecipientNetwork.h"
+#include "window/MainWindow.h"
+#include "window/RecipientNetwork.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SystemColors.h"
+#include "settings/SystemColors.h"
 
 namespace kestrola::ui {
 

@@ -1,9 +1,9 @@
 // Kestrola NET, the desktop program (MessengerApp).
-#include "app/SoundFolders.h"
-#include "app/StartupRules.h"
-#include "app/StartupTrace.h"
 #include "app/ui/MessengerApp.h"
+#include "base/StartupTrace.h"
 #include "platform/Platform.h"
+#include "settings/SoundFolders.h"
+#include "settings/StartupRules.h"
 
 #include <QApplication>
 #include <cstdio>

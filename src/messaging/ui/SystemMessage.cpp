@@ -1,6 +1,6 @@
 #include "messaging/ui/SystemMessage.h"
 
-#include "messaging/StatusTexts.h"
+#include "base/StatusTexts.h"
 #include "store/ui/NoticeDialog.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Reporting.h"
 #include "controls/ButtonColours.h"
-#include "messaging/Reporting.h"
 
 #include <QString>
 #include <string>

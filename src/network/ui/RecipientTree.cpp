@@ -334,16 +334,19 @@ void RecipientTree::SetLabelText(int control, const std::string& text) {
 }
 
 void RecipientTree::SelectionChanged(QTreeWidgetItem* current) {
-    if (current == nullptr || !m_selectionRule)
+    if (current == nullptr)
         return;
-    if (const std::optional<std::string> recipient = m_selectionRule(HandleOf(current)))
+    const Item item = HandleOf(current);
+    const std::optional<std::string> recipient =
+        m_events != nullptr ? m_events->SelectedRecipient(item) : ItemText(item);
+    if (recipient)
         emit recipientChosen(FromUtf8(*recipient));
 }
 
 void RecipientTree::RunExpanding(TreeItem* item) {
     const Item id = item->id;
-    if (m_expanding)
-        m_expanding(id);
+    if (m_events != nullptr)
+        m_events->ExpandShellItem(id);
     if (Find(id) != item)
         return;
     item->expandedOnce = true;
@@ -353,10 +356,10 @@ void RecipientTree::RunExpanding(TreeItem* item) {
 }
 
 void RecipientTree::OnContextMenu(const QPoint& point) {
-    if (!m_rightClick)
+    if (m_events == nullptr)
         return;
     m_menuPoint = point;
-    m_rightClick(HitTestAt(point));
+    m_events->ShowShellContextMenu(HitTestAt(point));
 }
 
 core::ShellTreeControl::HitTest RecipientTree::HitTestAt(const QPoint& point) const {

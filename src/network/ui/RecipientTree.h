@@ -31,12 +31,6 @@ public:
     /// An item of the tree, the same for both sets of operations; a stale one reads as none.
     using Item = core::NetworkPanel::Item;
     static constexpr Item kNoItem = core::ItemTree::kNoItem;
-    /// Turns a newly selected item into a recipient, or none (the scanner's rule).
-    using SelectionRule = std::function<std::optional<std::string>(Item item)>;
-    /// The expanding notification, before the item expands for the first time; result 0.
-    using ExpandingHandler = std::function<int(Item item)>;
-    /// The right-click notification with where the click landed; result 0.
-    using RightClickHandler = std::function<int(const core::ShellTreeControl::HitTest& hit)>;
 
     explicit RecipientTree(QWidget* parent = nullptr);
     /// Deletes the items (and their records) first: they refer to the tree.
@@ -66,14 +60,11 @@ public:
     std::optional<std::size_t> TrackMenu(const std::vector<std::string>& labels) override;
     void CopyText(const std::string& text) override;
 
-    /// Asks `rule` what a newly selected item gives, and says so with `recipientChosen`.
-    void SetSelectionRule(SelectionRule rule) { m_selectionRule = std::move(rule); }
-    /// Sends the expanding notification to `handler` (the scanner's ExpandShellItem in shell
-    /// mode); without one, expanding lists nothing.
-    void SetExpandingHandler(ExpandingHandler handler) { m_expanding = std::move(handler); }
-    /// Sends right clicks to `handler` (the scanner's ShowShellContextMenu in shell mode);
-    /// without one, a right click does nothing.
-    void SetRightClickHandler(RightClickHandler handler) { m_rightClick = std::move(handler); }
+    /// A newly selected item is turned into a recipient by `events` (by its text without
+    /// them) and announced with `recipientChosen`; the expanding notification and right clicks
+    /// go to `events` too (without them, expanding lists nothing and a right click does
+    /// nothing).
+    void SetEvents(core::PanelEvents* events) override { m_events = events; }
 
     QTreeWidget* Tree() const { return m_tree; }
     /// The label of control 1218, 1219 or 1220 (nullptr for another number).
@@ -107,9 +98,7 @@ private:
     QLabel* m_computers;
     std::vector<QIcon> m_ownImages;
     const std::vector<QIcon>* m_images = nullptr;
-    SelectionRule m_selectionRule;
-    ExpandingHandler m_expanding;
-    RightClickHandler m_rightClick;
+    core::PanelEvents* m_events = nullptr;
     std::unordered_map<Item, TreeItem*> m_items;
     Item m_nextItem = 1;
     QPoint m_menuPoint;

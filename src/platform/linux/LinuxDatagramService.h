@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/AnnouncementSchedule.h"
-#include "platform/BrowseList.h"
 #include "platform/CodePage.h"
-#include "platform/MailslotRegistry.h"
 #include "platform/Mailslots.h"
-#include "platform/ReceiveDecision.h"
+#include "platform/netbios/AnnouncementSchedule.h"
+#include "platform/netbios/BrowseList.h"
 #include "platform/netbios/DatagramPacket.h"
+#include "platform/netbios/MailslotRegistry.h"
+#include "platform/netbios/ReceiveDecision.h"
 
 #include <atomic>
 #include <chrono>

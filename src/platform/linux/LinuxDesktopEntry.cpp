@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktopEntry.h"
 
+#include "base/Text.h"
 #include "platform/File.h"
 
 #include <cctype>
@@ -35,14 +36,6 @@ std::vector<std::string> SplitList(std::string_view text, char separator) {
     return parts;
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Calls `visit(key, value)` for every entry of `group`, in file order.
 template <typename Visit>
 void ForEachEntry(std::string_view text, std::string_view group, Visit visit) {
@@ -52,7 +45,7 @@ void ForEachEntry(std::string_view text, std::string_view group, Visit visit) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos)
             end = text.size();
-        const std::string_view line = Trim(text.substr(start, end - start));
+        const std::string_view line = core::Trim(text.substr(start, end - start));
         start = end + 1;
         if (line.empty() || line.front() == '#')
             continue;
@@ -66,7 +59,7 @@ void ForEachEntry(std::string_view text, std::string_view group, Visit visit) {
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos)
             continue;
-        if (!visit(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))))
+        if (!visit(core::Trim(line.substr(0, equals)), core::Trim(line.substr(equals + 1))))
             return;
     }
 }
@@ -189,9 +182,7 @@ XdgDirs XdgDirs::FromEnvironment() {
     if (dirs.dataDirs.empty())
         dirs.dataDirs = {"/usr/local/share", "/usr/share"};
     for (auto desktop : SplitList(Environment("XDG_CURRENT_DESKTOP"), ':')) {
-        for (char& c : desktop)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        dirs.desktops.push_back(desktop);
+        dirs.desktops.push_back(core::AsciiLower(desktop));
     }
     return dirs;
 }

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktopNotifications.h"
 
+#include "base/Product.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -122,21 +123,18 @@ void LinuxDesktopNotifications::Show(const std::string& summary, const std::stri
     g_variant_builder_add(&actions, "s", "Show");
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("kestrola-net"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry",
+                          g_variant_new_string(core::kProgramExecutableName.data()));
     // Normal urgency: the desktop's do-not-disturb holds it back (critical would not be).
     g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte(1));
     g_variant_builder_add(&hints, "{sv}", "category", g_variant_new_string("im.received"));
     const std::string text = EscapeNotificationMarkup(body);
     g_dbus_connection_call(m_bus->connection, kService, kPath, kService, "Notify",
-                           g_variant_new("(susssasa{sv}i)", "Kestrola NET", m_bus->id,
-                                         "kestrola-net", summary.c_str(), text.c_str(), &actions,
-                                         &hints, -1),
+                           g_variant_new("(susssasa{sv}i)", core::kApplicationName.data(),
+                                         m_bus->id, core::kProgramExecutableName.data(),
+                                         summary.c_str(), text.c_str(), &actions, &hints, -1),
                            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, m_bus->cancel,
                            &Bus::OnNotified, m_bus.get());
-}
-
-std::unique_ptr<DesktopNotifications> CreateDesktopNotifications() {
-    return std::make_unique<LinuxDesktopNotifications>();
 }
 
 } // namespace kestrola::platform

@@ -1,7 +1,7 @@
 #include "platform/linux/LinuxNetbiosIdentity.h"
 
+#include "base/Text.h"
 #include "platform/File.h"
-#include "platform/OemTable.h"
 #include "platform/netbios/NetbiosName.h"
 
 #include <algorithm>
@@ -17,31 +17,15 @@ namespace kestrola::platform {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-
 // Samba matches parameter names ignoring case, spaces and underscores.
 std::string ParameterKey(std::string_view name) {
     std::string key;
     for (const char c : name) {
         if (c == ' ' || c == '\t' || c == '_')
             continue;
-        key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        key += core::AsciiLower(c);
     }
     return key;
-}
-
-// First `limit` characters of UTF-8 text.
-std::string CutCharacters(std::string_view text, std::size_t limit) {
-    std::size_t pos = 0;
-    for (std::size_t count = 0; count < limit && pos < text.size(); ++count)
-        NextUtf8(text, pos);
-    return std::string(text.substr(0, pos));
 }
 
 std::string_view NameProblem(std::string_view name) {
@@ -74,13 +58,13 @@ std::string SambaGlobalValue(std::string_view configText, std::string_view key) 
         std::string_view raw = configText.substr(
             pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         pos = end == std::string_view::npos ? configText.size() : end + 1;
-        const std::string_view trimmed = Trim(raw);
+        const std::string_view trimmed = core::Trim(raw);
         if (!trimmed.empty() && trimmed.back() == '\\') {
             line += std::string(trimmed.substr(0, trimmed.size() - 1));
             continue;
         }
         line += std::string(trimmed);
-        const std::string_view whole = Trim(line);
+        const std::string_view whole = core::Trim(line);
         if (whole.empty() || whole[0] == '#' || whole[0] == ';') {
             line.clear();
             continue;
@@ -94,7 +78,7 @@ std::string SambaGlobalValue(std::string_view configText, std::string_view key) 
             const auto eq = whole.find('=');
             // The last setting of a parameter wins, as in Samba.
             if (eq != std::string_view::npos && ParameterKey(whole.substr(0, eq)) == wanted)
-                value = std::string(Trim(whole.substr(eq + 1)));
+                value = std::string(core::Trim(whole.substr(eq + 1)));
         }
         line.clear();
     }
@@ -106,8 +90,8 @@ NetbiosIdentity ChooseNetbiosIdentity(const IdentitySources& sources,
     auto choose = [&](std::initializer_list<std::pair<const char*, std::string>> candidates,
                       const char* fallback) {
         for (const auto& [source, value] : candidates) {
-            const std::string cut = CutCharacters(Trim(value), 15);
-            if (Trim(value).empty())
+            const std::string cut = std::string(core::FirstCharacters(core::Trim(value), 15));
+            if (core::Trim(value).empty())
                 continue;
             if (const std::string_view problem = NameProblem(cut); !problem.empty()) {
                 notes.push_back(std::string(source) + " \"" + std::string(value) +
@@ -169,7 +153,7 @@ std::vector<NetworkInterface> ListInterfaces(std::string_view only,
     std::vector<std::string> wanted;
     for (std::size_t pos = 0; pos <= only.size();) {
         const std::size_t comma = std::min(only.find(',', pos), only.size());
-        const std::string_view name = Trim(only.substr(pos, comma - pos));
+        const std::string_view name = core::Trim(only.substr(pos, comma - pos));
         if (!name.empty())
             wanted.emplace_back(name);
         pos = comma + 1;
@@ -218,7 +202,7 @@ std::string NameBesideNote(const IdentitySources& sources) {
     IdentitySources samba = sources;
     samba.overrideName.clear();
     const std::string theirs = ChooseNetbiosIdentity(samba, ignored).computerName;
-    if (netbios::UpperAscii(ours) == netbios::UpperAscii(theirs))
+    if (core::AsciiUpper(ours) == core::AsciiUpper(theirs))
         return {};
     return "the computer name " + ours +
            " (KESTROLA_NETBIOS_NAME) is not the name nmbd answers for (" + theirs +

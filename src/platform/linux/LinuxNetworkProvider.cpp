@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxNetworkProvider.h"
 
+#include "base/Text.h"
 #include "platform/netbios/NetbiosName.h"
 
 #include <vector>
@@ -9,7 +10,7 @@ namespace kestrola::platform {
 namespace {
 
 bool SameText(const std::string& a, const std::string& b) {
-    return netbios::UpperAscii(a) == netbios::UpperAscii(b);
+    return core::AsciiUpper(a) == core::AsciiUpper(b);
 }
 
 } // namespace

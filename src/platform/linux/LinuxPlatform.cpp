@@ -1,9 +1,20 @@
+// Every factory of the Linux platform layer: what each interface of platform/ is built from.
 #include "platform/Platform.h"
 #include "platform/linux/LinuxCodePage.h"
+#include "platform/linux/LinuxDatagramService.h"
+#include "platform/linux/LinuxDesktopNotifications.h"
+#include "platform/linux/LinuxNetworkProvider.h"
+#include "platform/linux/LinuxProcessEnvironment.h"
+#include "platform/linux/LinuxQuitRequests.h"
+#include "platform/linux/LinuxRawReceiver.h"
+#include "platform/linux/LinuxShell.h"
+#include "platform/linux/LinuxShellNamespace.h"
+#include "platform/linux/LinuxSound.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 #include <string>
 
 namespace kestrola::platform {
@@ -29,6 +40,19 @@ std::string LocaleName() {
     return "C";
 }
 
+std::shared_ptr<LinuxDatagramService> SystemDatagramService() {
+    // One service per process: it is the only owner of UDP 137 and 138.
+    static std::mutex mutex;
+    static std::weak_ptr<LinuxDatagramService> current;
+    const std::lock_guard lock(mutex);
+    std::shared_ptr<LinuxDatagramService> service = current.lock();
+    if (!service) {
+        service = std::make_shared<LinuxDatagramService>(LinuxDatagramService::SystemConfig());
+        current = service;
+    }
+    return service;
+}
+
 } // namespace
 
 std::unique_ptr<CodePage> CreateCodePage() {
@@ -50,6 +74,50 @@ std::unique_ptr<CodePage> CreateCodePage() {
 
 std::unique_ptr<Clock> CreateClock() {
     return std::make_unique<LinuxClock>();
+}
+
+std::shared_ptr<Mailslots> CreateMailslots() {
+    return SystemDatagramService();
+}
+
+std::shared_ptr<Mailslots> CreateListeningMailslots(std::vector<std::string>& notes) {
+    const std::shared_ptr<LinuxDatagramService> service = SystemDatagramService();
+    // A failure shows again, with its reason, when the first local mailslot is created.
+    service->Reserve();
+    if (service->Beside())
+        notes = BesideModeNotes();
+    if (std::string problem; !DropCapabilities(problem))
+        notes.push_back(problem);
+    return service;
+}
+
+std::shared_ptr<NetworkProvider> CreateNetworkProvider(std::chrono::milliseconds collect) {
+    return std::make_shared<LinuxNetworkProvider>(SystemDatagramService(), collect);
+}
+
+std::unique_ptr<Shell> CreateShell() {
+    return std::make_unique<LinuxShell>(LinuxShellOptions::FromEnvironment());
+}
+
+std::unique_ptr<ShellNamespace> CreateShellNamespace() {
+    return std::make_unique<LinuxShellNamespace>(LinuxShellNamespaceOptions::FromEnvironment());
+}
+
+std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders) {
+    const char* log = std::getenv("KESTROLA_SOUND_LOG");
+    return std::make_unique<LinuxSound>(std::move(soundFolders), log != nullptr ? log : "");
+}
+
+std::unique_ptr<DesktopNotifications> CreateDesktopNotifications() {
+    return std::make_unique<LinuxDesktopNotifications>();
+}
+
+std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment() {
+    return std::make_unique<LinuxProcessEnvironment>();
+}
+
+std::unique_ptr<QuitRequests> CreateQuitRequests() {
+    return std::make_unique<LinuxQuitRequests>();
 }
 
 std::string_view NativeLineEnd() {

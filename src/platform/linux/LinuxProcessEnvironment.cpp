@@ -1,3 +1,6 @@
+#include "platform/linux/LinuxProcessEnvironment.h"
+
+#include "base/Product.h"
 #include "platform/File.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxInstanceMarker.h"
@@ -48,65 +51,65 @@ std::string XdgFolder(const char* variable, const char* underHome) {
     return home.empty() ? std::string() : home + underHome;
 }
 
-class LinuxProcessEnvironment : public ProcessEnvironment {
-public:
-    std::string ExecutablePath() const override {
-        std::error_code error;
-        const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-        return error ? std::string() : path.string();
-    }
-
-    std::string ConfigFolder() const override { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
-
-    std::string DataFolder() const override { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
-
-    bool IsPrivateFolder(const std::string& folder) const override {
-        // Messages land in the working folder: only a folder that is ours alone will do, never
-        // one shared with a group or a system folder (writable to root).
-        static constexpr std::string_view kSystemFolders[] = {"/bin", "/boot", "/etc", "/lib",
-                                                              "/opt", "/sbin", "/usr", "/var"};
-        std::error_code error;
-        const std::string real = std::filesystem::weakly_canonical(folder, error).string();
-        if (error || real == "/")
-            return false;
-        for (const std::string_view system : kSystemFolders) {
-            if (real.rfind(system, 0) == 0 &&
-                (real.size() == system.size() || real[system.size()] == '/'))
-                return false;
-        }
-        struct stat st {};
-        return ::stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-               (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && ::access(real.c_str(), W_OK | X_OK) == 0;
-    }
-
-    bool MakeFolder(const std::string& folder) override { return File::MakePrivateFolder(folder); }
-
-    bool SetWorkingFolder(const std::string& folder) override {
-        return ::chdir(folder.c_str()) == 0;
-    }
-
-    MarkerResult CreateInstanceMarker(const std::string& name,
-                                      std::unique_ptr<InstanceMarker>& marker) override {
-        marker.reset();
-        // The runtime folder is per user and per login, the natural place for a lock; without
-        // one, the per-user data folder stands in.
-        std::string folder = AbsoluteVariable("XDG_RUNTIME_DIR");
-        if (folder.empty()) {
-            const std::string data = DataFolder();
-            if (data.empty())
-                return MarkerResult::Failed;
-            folder = data + "/kestrola-net";
-            if (!MakeFolder(folder))
-                return MarkerResult::Failed;
-        }
-        return CreateLockFileMarker(folder + "/" + name + ".lock", marker);
-    }
-};
-
 } // namespace
 
-std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment() {
-    return std::make_unique<LinuxProcessEnvironment>();
+std::string LinuxProcessEnvironment::ExecutablePath() const {
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : path.string();
+}
+
+std::string LinuxProcessEnvironment::ConfigFolder() const {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string LinuxProcessEnvironment::DataFolder() const {
+    return XdgFolder("XDG_DATA_HOME", "/.local/share");
+}
+
+bool LinuxProcessEnvironment::IsPrivateFolder(const std::string& folder) const {
+    // Messages land in the working folder: only a folder that is ours alone will do, never
+    // one shared with a group or a system folder (writable to root).
+    static constexpr std::string_view kSystemFolders[] = {"/bin", "/boot", "/etc", "/lib",
+                                                          "/opt", "/sbin", "/usr", "/var"};
+    std::error_code error;
+    const std::string real = std::filesystem::weakly_canonical(folder, error).string();
+    if (error || real == "/")
+        return false;
+    for (const std::string_view system : kSystemFolders) {
+        if (real.rfind(system, 0) == 0 &&
+            (real.size() == system.size() || real[system.size()] == '/'))
+            return false;
+    }
+    struct stat st {};
+    return ::stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && ::access(real.c_str(), W_OK | X_OK) == 0;
+}
+
+bool LinuxProcessEnvironment::MakeFolder(const std::string& folder) {
+    return File::MakePrivateFolder(folder);
+}
+
+bool LinuxProcessEnvironment::SetWorkingFolder(const std::string& folder) {
+    return ::chdir(folder.c_str()) == 0;
+}
+
+MarkerResult
+LinuxProcessEnvironment::CreateInstanceMarker(const std::string& name,
+                                              std::unique_ptr<InstanceMarker>& marker) {
+    marker.reset();
+    // The runtime folder is per user and per login, the natural place for a lock; without
+    // one, the per-user data folder stands in.
+    std::string folder = AbsoluteVariable("XDG_RUNTIME_DIR");
+    if (folder.empty()) {
+        const std::string data = DataFolder();
+        if (data.empty())
+            return MarkerResult::Failed;
+        folder = data + "/" + std::string(core::kDataFolderName);
+        if (!MakeFolder(folder))
+            return MarkerResult::Failed;
+    }
+    return CreateLockFileMarker(folder + "/" + name + ".lock", marker);
 }
 
 } // namespace kestrola::platform

@@ -1,9 +1,10 @@
-#include "platform/Platform.h"
+#include "platform/linux/LinuxQuitRequests.h"
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <unistd.h>
 
 namespace kestrola::platform {
@@ -11,6 +12,7 @@ namespace kestrola::platform {
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+static_assert(std::size(kSignals) == LinuxQuitRequests::kSignalCount);
 
 // Written by the signal handler, so only what is async-signal-safe touches it.
 std::atomic<int> g_writeEnd{-1};
@@ -25,54 +27,39 @@ void OnSignal(int number) {
     errno = saved;
 }
 
-class LinuxQuitRequests : public QuitRequests {
-public:
-    LinuxQuitRequests() {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        m_read = ends[0];
-        m_write = ends[1];
-        g_writeEnd.store(m_write);
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < std::size(kSignals); ++i)
-            ::sigaction(kSignals[i], &action, &m_previous[i]);
-    }
-    ~LinuxQuitRequests() override {
-        if (m_read < 0)
-            return;
-        for (std::size_t i = 0; i < std::size(kSignals); ++i)
-            ::sigaction(kSignals[i], &m_previous[i], nullptr);
-        g_writeEnd.store(-1);
-        ::close(m_read);
-        ::close(m_write);
-    }
-    LinuxQuitRequests(const LinuxQuitRequests&) = delete;
-    LinuxQuitRequests& operator=(const LinuxQuitRequests&) = delete;
-
-    int Descriptor() const override { return m_read; }
-
-    int Take() override {
-        int last = 0;
-        unsigned char byte = 0;
-        while (m_read >= 0 && ::read(m_read, &byte, 1) == 1)
-            last = byte;
-        return last;
-    }
-
-private:
-    int m_read = -1;
-    int m_write = -1;
-    struct sigaction m_previous[std::size(kSignals)]{};
-};
-
 } // namespace
 
-std::unique_ptr<QuitRequests> CreateQuitRequests() {
-    return std::make_unique<LinuxQuitRequests>();
+LinuxQuitRequests::LinuxQuitRequests() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_read = ends[0];
+    m_write = ends[1];
+    g_writeEnd.store(m_write);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        ::sigaction(kSignals[i], &action, &m_previous[i]);
+}
+
+LinuxQuitRequests::~LinuxQuitRequests() {
+    if (m_read < 0)
+        return;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    g_writeEnd.store(-1);
+    ::close(m_read);
+    ::close(m_write);
+}
+
+int LinuxQuitRequests::Take() {
+    int last = 0;
+    unsigned char byte = 0;
+    while (m_read >= 0 && ::read(m_read, &byte, 1) == 1)
+        last = byte;
+    return last;
 }
 
 } // namespace kestrola::platform

@@ -2,6 +2,7 @@
 
 #include "platform/linux/LinuxRawReceiver.h"
 
+#include "base/Text.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxDatagramService.h"
 #include "platform/linux/LinuxNetbiosIdentity.h"
@@ -140,12 +141,12 @@ void LinuxDatagramService::AddOwnComputer(std::vector<BrowseWorkgroup>& groups) 
     // The other service announces this computer on its own schedule (up to twelve minutes
     // apart, and not in answer to our requests); the list shows it before that is heard.
     for (BrowseWorkgroup& group : groups) {
-        if (nb::UpperAscii(group.name) != m_oemWorkgroup)
+        if (core::AsciiUpper(group.name) != m_oemWorkgroup)
             continue;
         const auto at = std::find_if(
             group.computers.begin(), group.computers.end(),
-            [&](const BrowseComputer& c) { return nb::UpperAscii(c.name) >= m_oemName; });
-        if (at != group.computers.end() && nb::UpperAscii(at->name) == m_oemName)
+            [&](const BrowseComputer& c) { return core::AsciiUpper(c.name) >= m_oemName; });
+        if (at != group.computers.end() && core::AsciiUpper(at->name) == m_oemName)
             return;
         const std::uint32_t address =
             m_config.interfaces.empty() ? 0 : m_config.interfaces.front().address;

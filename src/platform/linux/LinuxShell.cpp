@@ -284,8 +284,4 @@ std::optional<int> LinuxShell::RunWebBrowser(const std::string& url) {
     return kOpened;
 }
 
-std::unique_ptr<Shell> CreateShell() {
-    return std::make_unique<LinuxShell>(LinuxShellOptions::FromEnvironment());
-}
-
 } // namespace kestrola::platform

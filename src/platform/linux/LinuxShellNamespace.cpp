@@ -283,8 +283,4 @@ std::string FoldForOrder(const std::string& text) {
     return key;
 }
 
-std::unique_ptr<ShellNamespace> CreateShellNamespace() {
-    return std::make_unique<LinuxShellNamespace>(LinuxShellNamespaceOptions::FromEnvironment());
-}
-
 } // namespace kestrola::platform

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxSound.h"
 
+#include "base/Product.h"
 #include "platform/File.h"
 #include "platform/Platform.h"
 
@@ -77,19 +78,15 @@ void LinuxSound::Run() {
         const std::string path = ResolveSoundFile(name, m_soundFolders, Readable);
         int result = CA_ERROR_NOTFOUND;
         if (Readable(path)) {
-            result = ca_context_play(context, 0, CA_PROP_MEDIA_FILENAME, path.c_str(),
-                                     CA_PROP_EVENT_DESCRIPTION, "Kestrola NET", nullptr);
+            result =
+                ca_context_play(context, 0, CA_PROP_MEDIA_FILENAME, path.c_str(),
+                                CA_PROP_EVENT_DESCRIPTION, core::kApplicationName.data(), nullptr);
         }
         if (result != CA_SUCCESS)
             ca_context_play(context, 0, CA_PROP_EVENT_ID, kFallbackEvent, nullptr);
     }
     if (context != nullptr)
         ca_context_destroy(context);
-}
-
-std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders) {
-    const char* log = std::getenv("KESTROLA_SOUND_LOG");
-    return std::make_unique<LinuxSound>(std::move(soundFolders), log != nullptr ? log : "");
 }
 
 } // namespace kestrola::platform

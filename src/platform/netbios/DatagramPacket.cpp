@@ -1,5 +1,7 @@
 #include "platform/netbios/DatagramPacket.h"
 
+#include "base/Text.h"
+
 namespace kestrola::platform::netbios {
 
 namespace {
@@ -38,7 +40,8 @@ constexpr std::uint8_t kTransactionCommand = 0x25;
 constexpr std::uint8_t kTransactionWords = 17;
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && UpperAscii(text.substr(0, prefix.size())) == prefix;
+    return text.size() >= prefix.size() &&
+           core::AsciiUpper(text.substr(0, prefix.size())) == prefix;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/netbios/MailslotAddressing.h"
 
+#include "base/Text.h"
 #include "platform/netbios/DatagramPacket.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ std::string_view ParseMailslotPath(std::string_view path, MailslotPath& out) {
     constexpr std::string_view kMailslot = "MAILSLOT\\";
     const std::string_view tail = rest.substr(slash + 1);
     if (tail.size() <= kMailslot.size() ||
-        UpperAscii(tail.substr(0, kMailslot.size())) != kMailslot)
+        core::AsciiUpper(tail.substr(0, kMailslot.size())) != kMailslot)
         return "the path is not of the form \\\\computer\\mailslot\\name";
     out.server = std::string(rest.substr(0, slash));
     out.mailslot = std::string(tail.substr(kMailslot.size()));
@@ -31,8 +32,8 @@ bool AcceptsDestination(std::uint8_t type, const NetbiosName& destination, std::
         return true;
     if (destination.suffix != kWorkstationSuffix && destination.suffix != kMessengerSuffix)
         return false;
-    const std::string name = UpperAscii(destination.name);
-    return name == UpperAscii(ourName) || name == UpperAscii(ourWorkgroup);
+    const std::string name = core::AsciiUpper(destination.name);
+    return name == core::AsciiUpper(ourName) || name == core::AsciiUpper(ourWorkgroup);
 }
 
 std::string_view CheckTarget(std::string_view targetOem) {
@@ -44,16 +45,17 @@ std::string_view CheckTarget(std::string_view targetOem) {
 SendPlan PlanSend(std::string_view targetOem, std::string_view ourWorkgroup,
                   const std::vector<std::string>& knownGroups) {
     SendPlan plan;
-    const std::string target = UpperAscii(targetOem);
+    const std::string target = core::AsciiUpper(targetOem);
     if (target == "*") {
-        plan.destination = {UpperAscii(ourWorkgroup), kWorkstationSuffix};
+        plan.destination = {core::AsciiUpper(ourWorkgroup), kWorkstationSuffix};
         plan.route = SendRoute::GroupBroadcast;
         return plan;
     }
     plan.destination = {target, kWorkstationSuffix};
-    const bool group = target == UpperAscii(ourWorkgroup) ||
-                       std::any_of(knownGroups.begin(), knownGroups.end(),
-                                   [&](const std::string& g) { return UpperAscii(g) == target; });
+    const bool group =
+        target == core::AsciiUpper(ourWorkgroup) ||
+        std::any_of(knownGroups.begin(), knownGroups.end(),
+                    [&](const std::string& g) { return core::AsciiUpper(g) == target; });
     plan.route = group ? SendRoute::GroupBroadcast : SendRoute::ResolveUnique;
     return plan;
 }

@@ -1,23 +1,12 @@
 #include "platform/netbios/NetbiosName.h"
 
+#include "base/Text.h"
+
 #include <cstdio>
 
 namespace kestrola::platform::netbios {
 
-namespace {
-
-char UpperAsciiChar(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-} // namespace
-
-std::string UpperAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = UpperAsciiChar(c);
-    return out;
-}
+namespace {} // namespace
 
 std::string_view CheckName(std::string_view oem) {
     if (oem.empty())
@@ -40,7 +29,7 @@ std::array<std::uint8_t, 16> RawName(const NetbiosName& name) {
     const std::uint8_t pad = name.name == "*" ? 0x00 : 0x20;
     raw.fill(pad);
     for (std::size_t i = 0; i < name.name.size() && i < kNameLength; ++i)
-        raw[i] = static_cast<std::uint8_t>(UpperAsciiChar(name.name[i]));
+        raw[i] = static_cast<std::uint8_t>(core::AsciiUpper(name.name[i]));
     raw[15] = name.suffix;
     return raw;
 }
@@ -115,7 +104,7 @@ NameParse ParseEncodedName(Bytes packet, std::size_t offset, bool allowPointer) 
 }
 
 bool SameName(const NetbiosName& a, const NetbiosName& b) {
-    return a.suffix == b.suffix && UpperAscii(a.name) == UpperAscii(b.name);
+    return a.suffix == b.suffix && core::AsciiUpper(a.name) == core::AsciiUpper(b.name);
 }
 
 std::string NameForDisplay(const NetbiosName& name) {

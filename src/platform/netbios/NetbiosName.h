@@ -64,7 +64,4 @@ bool SameName(const NetbiosName& a, const NetbiosName& b);
 /// "NAME<1D>" for logs and the command line.
 std::string NameForDisplay(const NetbiosName& name);
 
-/// ASCII letters upper-cased, other bytes as they are.
-std::string UpperAscii(std::string_view text);
-
 } // namespace kestrola::platform::netbios

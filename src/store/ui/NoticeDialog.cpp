@@ -1,11 +1,12 @@
 #include "store/ui/NoticeDialog.h"
 
-#include "app/AboutInfo.h"
+#include "base/Product.h"
 #include "controls/DialogTemplate.h"
 #include "controls/FlatButton.h"
 #include "controls/Resources.h"
 #include "platform/Shell.h"
 #include "resources/IconResources.h"
+#include "window/AboutInfo.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,10 +1,11 @@
 #include "app/ui/AboutBox.h"
 
 #include "UiTestSupport.h"
-#include "app/AboutInfo.h"
+#include "base/Product.h"
 #include "controls/DialogTemplate.h"
 #include "controls/LinkLabel.h"
-#include "platform/testing/RecordingShell.h"
+#include "fakes/RecordingShell.h"
+#include "window/AboutInfo.h"
 
 #include <QLabel>
 #include <QPushButton>

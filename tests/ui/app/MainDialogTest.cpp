@@ -2,20 +2,20 @@
 
 #include "MainWindowHarness.h"
 #include "UiTestSupport.h"
-#include "app/StringListSection.h"
 #include "app/ui/MessengerApp.h"
 #include "app/ui/PaletteColors.h"
 #include "controls/CEditEx.h"
 #include "controls/Conversions.h"
 #include "controls/DialogTemplate.h"
 #include "controls/FlatButton.h"
+#include "fakes/FakeProcessEnvironment.h"
 #include "messaging/ui/SystemMessage.h"
 #include "platform/Platform.h"
-#include "platform/testing/FakeProcessEnvironment.h"
 #include "resources/IconResources.h"
-#include "resources/MenuResources.h"
+#include "settings/StringListSection.h"
 #include "store/BaseFormat.h"
 #include "store/ui/NoticeDialog.h"
+#include "window/MenuResources.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

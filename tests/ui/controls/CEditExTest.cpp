@@ -1,7 +1,7 @@
 #include "controls/CEditEx.h"
 
 #include "UiTestSupport.h"
-#include "resources/MenuResources.h"
+#include "window/MenuResources.h"
 
 #include <QMenu>
 #include <QSignalSpy>

@@ -3,7 +3,7 @@
 #include "UiTestSupport.h"
 #include "controls/Conversions.h"
 #include "controls/Hyperlink.h"
-#include "platform/testing/RecordingShell.h"
+#include "fakes/RecordingShell.h"
 
 #include <QMessageBox>
 #include <QPushButton>

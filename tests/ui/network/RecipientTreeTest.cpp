@@ -7,11 +7,11 @@
 #include "TempDir.h"
 #include "UiTestSupport.h"
 #include "controls/Resources.h"
+#include "fakes/FakeNetworkProvider.h"
 #include "network/NetworkScanner.h"
 #include "network/ui/QtUiDispatcher.h"
 #include "platform/linux/LinuxCodePage.h"
 #include "platform/linux/LinuxShellNamespace.h"
-#include "platform/testing/FakeNetworkProvider.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -52,15 +52,6 @@ struct Panel {
         tree.resize(260, 320);
         scanner.mode = mode;
         scanner.SetPanel(&tree, std::make_shared<QtUiDispatcher>());
-        // As the main window wires it; the scanner ignores the shell notifications in
-        // provider mode.
-        tree.SetSelectionRule(
-            [this](RecipientTree::Item item) { return scanner.SelectedRecipient(item); });
-        tree.SetExpandingHandler(
-            [this](RecipientTree::Item item) { return scanner.ExpandShellItem(item); });
-        tree.SetRightClickHandler([this](const core::ShellTreeControl::HitTest& hit) {
-            return scanner.ShowShellContextMenu(hit);
-        });
         EXPECT_TRUE(scanner.LookUpProvider());
         scanner.InitTree();
     }

@@ -1,12 +1,13 @@
 #include "store/ui/NoticeDialog.h"
 
 #include "UiTestSupport.h"
-#include "app/AboutInfo.h"
+#include "base/Product.h"
+#include "base/Reporting.h"
 #include "controls/Conversions.h"
 #include "controls/FlatButton.h"
-#include "messaging/Reporting.h"
+#include "fakes/RecordingShell.h"
 #include "messaging/ui/SystemMessage.h"
-#include "platform/testing/RecordingShell.h"
+#include "window/AboutInfo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "RecordingReportSink.h"
 #include "TempDir.h"
+#include "fakes/FixedClock.h"
 #include "messaging/DatagramCodec.h"
 #include "platform/linux/LinuxCodePage.h"
-#include "platform/testing/FixedClock.h"
 #include "store/HistoryLog.h"
 #include "store/MessageBase.h"
 

@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 
 #include <array>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "controls/Hyperlink.h"
 
 #include "controls/DialogUnits.h"
-#include "platform/testing/RecordingShell.h"
+#include "fakes/RecordingShell.h"
 
 #include <gtest/gtest.h>
 

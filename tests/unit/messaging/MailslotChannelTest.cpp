@@ -1,9 +1,9 @@
 #include "messaging/MailslotChannel.h"
 
 #include "RecordingReportSink.h"
+#include "base/StatusTexts.h"
+#include "fakes/LoopbackNetwork.h"
 #include "messaging/DatagramCodec.h"
-#include "messaging/StatusTexts.h"
-#include "platform/testing/LoopbackNetwork.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "network/MessengerServiceControl.h"
 
 #include "RecordingReportSink.h"
-#include "messaging/StatusTexts.h"
+#include "base/StatusTexts.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

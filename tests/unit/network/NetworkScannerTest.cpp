@@ -1,11 +1,11 @@
 #include "network/NetworkScanner.h"
 
-#include "FakeNetworkPanel.h"
 #include "QueueDispatcher.h"
 #include "RecordingReportSink.h"
-#include "messaging/StatusTexts.h"
+#include "base/StatusTexts.h"
+#include "fakes/FakeNetworkPanel.h"
+#include "fakes/FakeNetworkProvider.h"
 #include "platform/linux/LinuxCodePage.h"
-#include "platform/testing/FakeNetworkProvider.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "network/ShellTree.h"
 
-#include "FakeShellTreeControl.h"
 #include "RecordingReportSink.h"
-#include "platform/testing/FakeShellNamespace.h"
+#include "fakes/FakeShellNamespace.h"
+#include "fakes/FakeShellTreeControl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/AnnouncementSchedule.h"
+#include "platform/netbios/AnnouncementSchedule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/BrowseList.h"
+#include "platform/netbios/BrowseList.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

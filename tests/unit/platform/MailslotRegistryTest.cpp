@@ -1,4 +1,4 @@
-#include "platform/MailslotRegistry.h"
+#include "platform/netbios/MailslotRegistry.h"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,5 +1,7 @@
 #include "platform/NaturalOrder.h"
 
+#include "base/Text.h"
+
 #include <gtest/gtest.h>
 
 namespace kestrola::platform {
@@ -46,7 +48,7 @@ TEST(NaturalOrderTest, OrdersNamesAsFileManagersDo) {
 }
 
 TEST(NaturalOrderTest, AsciiLowerLeavesOtherBytesAlone) {
-    EXPECT_EQ(AsciiLower("Server A-9 \xC3\x89Z"), "server a-9 \xC3\x89z");
+    EXPECT_EQ(core::AsciiLower("Server A-9 \xC3\x89Z"), "server a-9 \xC3\x89z");
 }
 
 } // namespace

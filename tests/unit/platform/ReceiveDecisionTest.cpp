@@ -1,4 +1,4 @@
-#include "platform/ReceiveDecision.h"
+#include "platform/netbios/ReceiveDecision.h"
 
 #include "platform/netbios/NameServicePacket.h"
 

@@ -1,6 +1,6 @@
-#include "app/SoundFolders.h"
 #include "platform/Sound.h"
 #include "platform/linux/LinuxShell.h"
+#include "settings/SoundFolders.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -1,5 +1,5 @@
 #include "resources/IconResources.h"
-#include "resources/MenuResources.h"
+#include "window/MenuResources.h"
 
 #include <gtest/gtest.h>
 #include <string>

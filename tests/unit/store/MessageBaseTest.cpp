@@ -3,8 +3,8 @@
 #include "FileSizeLimit.h"
 #include "RecordingReportSink.h"
 #include "TempDir.h"
+#include "fakes/FixedClock.h"
 #include "platform/File.h"
-#include "platform/testing/FixedClock.h"
 #include "store/BaseFormat.h"
 #include "store/HistoryLog.h"
 
@@ -67,8 +67,8 @@ protected:
 
 TEST_F(MessageBaseTest, MissingFileIsCreatedEmpty) {
     MessageBase base = Loaded();
-    EXPECT_EQ(base.count, 0u);
-    EXPECT_EQ(base.current, 0u);
+    EXPECT_EQ(base.Count(), 0u);
+    EXPECT_EQ(base.Current(), 0u);
     EXPECT_TRUE(testing::FileExists(path()));
     EXPECT_TRUE(ReadFileBytes(path()).empty());
     MessageRecord r;
@@ -85,12 +85,12 @@ TEST_F(MessageBaseTest, AppendWritesTheExactLayoutAndReloads) {
     EXPECT_EQ(ReadFileBytes(path()),
               RawRecord(Body("PC1", "hi"), 0) +
                   RawRecord(Body("ME", "sent"), 1, std::string("23:59:59 , 31/01/2006\0\0", 23)));
-    EXPECT_EQ(base.offsets, (std::vector<std::uint32_t>{0, 0, 39}));
+    EXPECT_EQ(base.Offsets(), (std::vector<std::uint32_t>{0, 0, 39}));
 
     MessageBase again = Loaded();
-    EXPECT_EQ(again.count, 2u);
-    EXPECT_EQ(again.newCount, 1);
-    EXPECT_EQ(again.offsets, base.offsets);
+    EXPECT_EQ(again.Count(), 2u);
+    EXPECT_EQ(again.NewCount(), 1);
+    EXPECT_EQ(again.Offsets(), base.Offsets());
     MessageRecord r;
     ASSERT_EQ(again.ReadRecord(2, r), MessageBase::kRead);
     EXPECT_EQ(r.BodyBytes(), Body("ME", "sent"));
@@ -115,7 +115,7 @@ TEST_P(LoadIndexDamage, StopsAtTheDamagedRecordOnly) {
     const std::string good = RawRecord(Body("A", "x"), 0);
     WriteFileBytes(path(), good + GetParam().tail);
     MessageBase base = Loaded(GetParam().whole);
-    EXPECT_EQ(base.count, GetParam().count);
+    EXPECT_EQ(base.Count(), GetParam().count);
     EXPECT_EQ(m_sink.Take(), GetParam().whole ? std::vector<int>{} : std::vector<int>{1299});
     EXPECT_EQ(ReadFileBytes(path()), good + GetParam().tail) << "indexing never writes";
 }
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MessageBaseTest, FirstLengthTwentySevenGivesAnEmptyIndex) {
     WriteFileBytes(path(), Le32(27) + std::string(60, '\0'));
     MessageBase base = Loaded(false);
-    EXPECT_EQ(base.count, 0u);
+    EXPECT_EQ(base.Count(), 0u);
     EXPECT_EQ(m_sink.Take(), std::vector<int>{1299});
 }
 
@@ -157,9 +157,9 @@ TEST_F(MessageBaseTest, IndexesAcrossReadBlocks) {
     }
     WriteFileBytes(path(), file);
     MessageBase base = Loaded();
-    EXPECT_EQ(base.count, 40000u);
-    EXPECT_EQ(base.newCount, 13334);
-    EXPECT_EQ(base.offsets, expected);
+    EXPECT_EQ(base.Count(), 40000u);
+    EXPECT_EQ(base.NewCount(), 13334);
+    EXPECT_EQ(base.Offsets(), expected);
 
     // A body longer than a record holds is cut on reading; the stamp still comes from its end.
     MessageRecord r;
@@ -176,19 +176,19 @@ TEST_F(MessageBaseTest, NavigationMarksWhatItLeaves) {
     MessageRecord r;
     EXPECT_FALSE(base.PreviousRecord(r));
     ASSERT_TRUE(base.NextRecord(r)); // from "none" to record 1: nothing to mark
-    EXPECT_EQ(base.current, 1u);
-    EXPECT_EQ(base.newCount, 3);
+    EXPECT_EQ(base.Current(), 1u);
+    EXPECT_EQ(base.NewCount(), 3);
     EXPECT_EQ(ReadFileBytes(path()), before);
     ASSERT_TRUE(base.NextRecord(r));
     EXPECT_EQ(r.BodyBytes(), Body("PC1", "two"));
-    EXPECT_EQ(base.newCount, 2);
+    EXPECT_EQ(base.NewCount(), 2);
     ASSERT_TRUE(base.NextRecord(r));
     EXPECT_FALSE(base.NextRecord(r)) << "the newest has no next";
-    EXPECT_EQ(base.newCount, 1) << "a failed step marks nothing";
+    EXPECT_EQ(base.NewCount(), 1) << "a failed step marks nothing";
     ASSERT_TRUE(base.PreviousRecord(r));
-    EXPECT_EQ(base.newCount, 0);
+    EXPECT_EQ(base.NewCount(), 0);
     ASSERT_TRUE(base.PreviousRecord(r));
-    EXPECT_EQ(base.current, 1u);
+    EXPECT_EQ(base.Current(), 1u);
     EXPECT_FALSE(base.PreviousRecord(r));
 
     // Exactly the three state bytes changed.
@@ -209,7 +209,7 @@ TEST_F(MessageBaseTest, MarkReadResults) {
     EXPECT_EQ(once[4], 1);
     EXPECT_EQ(base.MarkRead(1), MessageBase::kAlreadyRead);
     EXPECT_EQ(ReadFileBytes(path()), once);
-    EXPECT_EQ(base.newCount, 1) << "MarkRead changes the file only";
+    EXPECT_EQ(base.NewCount(), 0) << "the new count drops with the mark, once";
     // Out of the index, or bytes that are no longer a record, are never written to.
     EXPECT_EQ(base.MarkRead(2), MessageBase::kMarkFailed);
     WriteFileBytes(path(), std::string(once.size(), '\x7f'));
@@ -238,21 +238,21 @@ TEST_P(DeleteRecordTable, KeepsTheOthersAndShiftsOffsets) {
                                    RawRecord(Body("CCC", "third"), 0)};
     WriteFileBytes(path(), records[0] + records[1] + records[2]);
     MessageBase base = Loaded();
-    base.current = GetParam().currentBefore;
-    const auto before = base.offsets;
+    base.SetCurrent(GetParam().currentBefore);
+    const auto before = base.Offsets();
     ASSERT_EQ(base.DeleteRecord(GetParam().index), MessageBase::kDeleted);
-    EXPECT_EQ(base.count, 2u);
-    EXPECT_EQ(base.current, GetParam().currentAfter);
+    EXPECT_EQ(base.Count(), 2u);
+    EXPECT_EQ(base.Current(), GetParam().currentAfter);
 
     std::string expected;
     for (const int i : GetParam().kept)
         expected += records[i];
     EXPECT_EQ(ReadFileBytes(path()), expected);
     const std::uint32_t removed = static_cast<std::uint32_t>(records[GetParam().index - 1].size());
-    for (std::uint32_t i = GetParam().index; i < base.offsets.size(); ++i)
-        EXPECT_EQ(base.offsets[i], before[i + 1] - removed);
+    for (std::uint32_t i = GetParam().index; i < base.Offsets().size(); ++i)
+        EXPECT_EQ(base.Offsets()[i], before[i + 1] - removed);
     MessageBase reloaded = Loaded();
-    EXPECT_EQ(reloaded.offsets, base.offsets);
+    EXPECT_EQ(reloaded.Offsets(), base.Offsets());
     EXPECT_TRUE(m_sink.ids.empty());
 }
 
@@ -272,7 +272,7 @@ TEST_F(MessageBaseTest, FailedAppendLeavesNoHalfRecord) {
     }
     EXPECT_EQ(m_sink.Take(), std::vector<int>{1297});
     EXPECT_EQ(ReadFileBytes(path()), before);
-    EXPECT_EQ(base.offsets.size(), 2u);
+    EXPECT_EQ(base.Offsets().size(), 2u);
     Loaded();
     EXPECT_TRUE(m_sink.ids.empty()) << "the base still loads whole";
 }
@@ -282,15 +282,15 @@ TEST_F(MessageBaseTest, FailedDeleteLeavesBaseAndIndex) {
     for (int i = 0; i < 3; ++i)
         Append(base, Body("PC1", std::string(200, static_cast<char>('a' + i))));
     const std::string before = ReadFileBytes(path());
-    const auto offsets = base.offsets;
+    const auto offsets = base.Offsets();
     {
         FileSizeLimit full(100); // the replacement cannot be written
         EXPECT_EQ(base.DeleteRecord(2), MessageBase::kDeleteFailed);
     }
     EXPECT_EQ(m_sink.Take(), std::vector<int>{1297});
     EXPECT_EQ(ReadFileBytes(path()), before);
-    EXPECT_EQ(base.offsets, offsets);
-    EXPECT_EQ(base.count, 3u);
+    EXPECT_EQ(base.Offsets(), offsets);
+    EXPECT_EQ(base.Count(), 3u);
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.path()))
         EXPECT_EQ(entry.path().filename(), "Murmeli.msg") << "no temporary file is left";
 }
@@ -307,7 +307,7 @@ TEST_F(MessageBaseTest, FileHeldByAnotherOpener) {
     EXPECT_EQ(base.MarkRead(1), MessageBase::kMarkFailed);
     EXPECT_FALSE(Open().LoadIndex());
     EXPECT_EQ(m_sink.Take(), (std::vector<int>{1297, 1297, 1297, 1297}));
-    EXPECT_EQ(base.offsets.size(), 2u);
+    EXPECT_EQ(base.Offsets().size(), 2u);
 }
 
 TEST_F(MessageBaseTest, AReaderHoldingTheFileForAMomentIsWaitedFor) {
@@ -325,7 +325,7 @@ TEST_F(MessageBaseTest, AReaderHoldingTheFileForAMomentIsWaitedFor) {
     EXPECT_TRUE(base.AppendRecord(r));
     reader.join();
     EXPECT_TRUE(m_sink.Take().empty());
-    EXPECT_EQ(base.offsets.size(), 2u);
+    EXPECT_EQ(base.Offsets().size(), 2u);
 }
 
 TEST_F(MessageBaseTest, ReadRecordDistrustsAChangedFile) {
@@ -346,16 +346,16 @@ TEST_F(MessageBaseTest, AFailedReadLeavesThePosition) {
     for (const char* text : {"one", "two", "three"})
         Append(base, Body("PC1", text));
     std::string bytes = ReadFileBytes(path());
-    bytes[base.offsets[2] + 4] = bytes[base.offsets[3] + 4] = 7; // records 2 and 3 damaged
+    bytes[base.Offsets()[2] + 4] = bytes[base.Offsets()[3] + 4] = 7; // records 2 and 3 damaged
     WriteFileBytes(path(), bytes);
-    base.current = 2;
+    base.SetCurrent(2);
     MessageRecord r;
     r.SetBody("on display");
     EXPECT_FALSE(base.NextRecord(r));
-    EXPECT_FALSE((base.current = 1, base.NextRecord(r))) << "record 2 now reads as damaged";
-    EXPECT_EQ(base.current, 1u);
+    EXPECT_FALSE((base.SetCurrent(1), base.NextRecord(r))) << "record 2 now reads as damaged";
+    EXPECT_EQ(base.Current(), 1u);
     EXPECT_EQ(r.BodyBytes(), "on display");
-    EXPECT_EQ(base.newCount, 3) << "nothing was left, nothing marked";
+    EXPECT_EQ(base.NewCount(), 3) << "nothing was left, nothing marked";
     EXPECT_EQ(m_sink.Take(), (std::vector<int>{1299, 1299}));
 }
 
@@ -375,8 +375,8 @@ TEST_P(AppendBehindATail, GoesRightBehindTheLastWholeRecord) {
     ASSERT_EQ(base.ReadRecord(2, appended), MessageBase::kRead);
     EXPECT_EQ(ReadFileBytes(path()), good + EncodeRecord(appended)) << "the tail is cut off";
     MessageBase reloaded = Loaded();
-    EXPECT_EQ(reloaded.count, 2u);
-    EXPECT_EQ(reloaded.offsets, base.offsets);
+    EXPECT_EQ(reloaded.Count(), 2u);
+    EXPECT_EQ(reloaded.Offsets(), base.Offsets());
     EXPECT_TRUE(m_sink.ids.empty());
 }
 
@@ -397,11 +397,11 @@ TEST_F(MessageBaseTest, RecordsAnIndexMissedAreIndexedBeforeTheNextAppend) {
         EXPECT_FALSE(base.LoadIndex());
     }
     Append(base, Body("PC1", "3"));
-    EXPECT_EQ(base.count, 3u);
-    EXPECT_EQ(base.newCount, 2);
-    base.current = 3;
+    EXPECT_EQ(base.Count(), 3u);
+    EXPECT_EQ(base.NewCount(), 2);
+    base.SetCurrent(3);
     base.ClearBase(); // what the viewer does with one record indexed
-    EXPECT_EQ(base.count, 0u);
+    EXPECT_EQ(base.Count(), 0u);
     EXPECT_EQ(ReadFileBytes(path()), "") << "all three were indexed, all three deleted";
 }
 
@@ -458,7 +458,7 @@ TEST_F(MessageBaseTest, RecordsTheFileCannotTakeWaitInOrder) {
             EXPECT_EQ(base.StorePending(), static_cast<std::size_t>(i + 1));
         }
         EXPECT_EQ(m_sink.Take(), std::vector<int>{1297}) << "once for the whole run of failures";
-        EXPECT_EQ(base.count, 0u);
+        EXPECT_EQ(base.Count(), 0u);
     }
     r.SetBody(Body("PC1", "2"));
     EXPECT_EQ(base.Store(r, tickets[2]), 3u) << "behind the two that waited";
@@ -468,7 +468,7 @@ TEST_F(MessageBaseTest, RecordsTheFileCannotTakeWaitInOrder) {
         ASSERT_EQ(reloaded.ReadRecord(i, r), MessageBase::kRead);
         EXPECT_EQ(r.BodyBytes(), Body("PC1", std::to_string(i - 1)));
     }
-    EXPECT_EQ(reloaded.newCount, 3);
+    EXPECT_EQ(reloaded.NewCount(), 3);
     EXPECT_TRUE(m_sink.ids.empty());
 }
 
@@ -488,7 +488,7 @@ TEST_F(MessageBaseTest, FilesAreTheOwnersAndLinksAreFollowedOnlyWhenOurs) {
     Append(base, Body("PC1", "two"));
     ASSERT_EQ(base.DeleteRecord(1), MessageBase::kDeleted);
     EXPECT_TRUE(std::filesystem::is_symlink(path()));
-    EXPECT_EQ(Loaded().count, 1u);
+    EXPECT_EQ(Loaded().Count(), 1u);
 
     if (::geteuid() != 0)
         GTEST_SKIP() << "a link owned by another user needs root to make";
@@ -540,7 +540,7 @@ TEST_F(MessageBaseTest, AHugeFileIsDamageNotACrash) {
         ASSERT_TRUE(file.Open(path(), platform::FileMode::ReadWriteExclusive));
         ASSERT_TRUE(file.Truncate(std::uint64_t{1} << 40)); // sparse: one TiB of zeros
     }
-    EXPECT_EQ(Loaded(false).count, 0u);
+    EXPECT_EQ(Loaded(false).Count(), 0u);
     EXPECT_EQ(m_sink.Take(), std::vector<int>{1299});
 }
 
@@ -568,17 +568,17 @@ TEST_F(MessageBaseTest, AFullDiskKeepsWhatWasStoredAndTakesTheRestOnceThereIsRoo
     ASSERT_EQ(base.PendingCount(), 5u) << "the disk never filled";
     const std::vector<int> told = m_sink.Take(); // once for the base, maybe once for the log
     EXPECT_TRUE(told == std::vector<int>{1297} || told == (std::vector<int>{1297, 1297}));
-    const std::uint32_t stored = base.count;
+    const std::uint32_t stored = base.Count();
     MessageBase meanwhile(disk + "/Murmeli.msg", disk + "/Murmeli.txt", m_clock);
     EXPECT_TRUE(meanwhile.LoadIndex());
-    EXPECT_EQ(meanwhile.count, stored) << "nothing stored before was lost";
+    EXPECT_EQ(meanwhile.Count(), stored) << "nothing stored before was lost";
 
     std::filesystem::remove(disk + "/filler");
     EXPECT_EQ(base.StorePending(), 0u);
     MessageBase after(disk + "/Murmeli.msg", disk + "/Murmeli.txt", m_clock);
     ASSERT_TRUE(after.LoadIndex());
-    ASSERT_EQ(after.count, static_cast<std::uint32_t>(sent));
-    for (std::uint32_t i = 1; i <= after.count; ++i) {
+    ASSERT_EQ(after.Count(), static_cast<std::uint32_t>(sent));
+    for (std::uint32_t i = 1; i <= after.Count(); ++i) {
         ASSERT_EQ(after.ReadRecord(i, r), MessageBase::kRead);
         EXPECT_EQ(r.BodyBytes(), Body("PC2", std::to_string(i - 1) + std::string(300, '.')));
     }
@@ -592,12 +592,12 @@ TEST_F(MessageBaseTest, AFullDiskKeepsWhatWasStoredAndTakesTheRestOnceThereIsRoo
 TEST_F(MessageBaseTest, ClearBaseEmptiesFileAndCounters) {
     MessageBase base = Loaded();
     Append(base, Body("PC1", "x"));
-    base.current = 1;
+    base.SetCurrent(1);
     base.ClearBase();
-    EXPECT_EQ(base.count, 0u);
-    EXPECT_EQ(base.newCount, 0);
-    EXPECT_EQ(base.current, 0u);
-    EXPECT_EQ(base.offsets.size(), 1u);
+    EXPECT_EQ(base.Count(), 0u);
+    EXPECT_EQ(base.NewCount(), 0);
+    EXPECT_EQ(base.Current(), 0u);
+    EXPECT_EQ(base.Offsets().size(), 1u);
     EXPECT_TRUE(ReadFileBytes(path()).empty());
 }
 

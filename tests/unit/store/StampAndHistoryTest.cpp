@@ -1,7 +1,7 @@
 #include "RecordingReportSink.h"
 #include "TempDir.h"
+#include "fakes/FixedClock.h"
 #include "platform/File.h"
-#include "platform/testing/FixedClock.h"
 #include "store/HistoryLog.h"
 #include "store/MessageBase.h"
 #include "store/Stamp.h"

@@ -1,0 +1,31 @@
+#include "settings/ProfileStore.h"
+
+#include "settings/IniDocument.h"
+
+#include <cstdio>
+
+namespace kestrola::core {
+
+std::int32_t ProfileStore::ReadInt(std::string_view section, std::string_view key,
+                                   std::int32_t fallback) const {
+    // An empty value counts as missing for integers, as it does for the platform's profile
+    // functions.
+    const auto text = Find(section, key);
+    if (!text || text->empty())
+        return fallback;
+    return ProfileIntFromText(*text);
+}
+
+std::string ProfileStore::ReadString(std::string_view section, std::string_view key,
+                                     std::string_view fallback) const {
+    auto text = Find(section, key);
+    return text ? std::move(*text) : std::string(fallback);
+}
+
+bool ProfileStore::WriteInt(std::string_view section, std::string_view key, std::int32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+    return WriteString(section, key, text);
+}
+
+} // namespace kestrola::core

@@ -1,0 +1,58 @@
+#include "fakes/RecordingShell.h"
+#include "settings/FirstRun.h"
+#include "window/AboutInfo.h"
+#include "window/Expansion.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrola::core {
+namespace {
+
+TEST(AboutInfo, BuildLineAndUpgradePage) {
+    EXPECT_EQ(BuildLine(), "Kestrola NET Build : 1188");
+    platform::testing::RecordingShell shell;
+    shell.result = 2; // ignored
+    OpenUpgradePage(shell);
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].first, "open");
+    const std::string& url = shell.calls[0].second;
+    EXPECT_EQ(url.rfind("https://", 0), 0u);
+    EXPECT_NE(url.find(".example/products/murmeli-net/?inref=kestrola-net"), std::string::npos);
+    EXPECT_TRUE(shell.browserRuns.empty());
+}
+
+TEST(AboutInfo, HelpFileReplacesTheExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/bin/kestrola-net", "/usr/bin/kestrola-net.HLP"},
+        {"C:/Program Files/Kestrola/Kestrola.exe", "C:/Program Files/Kestrola/Kestrola.HLP"},
+        {"/opt/app.d/kestrola", "/opt/app.d/kestrola.HLP"},
+        {"/home/u/.kestrola", "/home/u/.kestrola.HLP"},
+        {"kestrola.bin.exe", "kestrola.bin.HLP"},
+        {"", ".HLP"},
+    };
+    for (const auto& [program, help] : cases)
+        EXPECT_EQ(HelpFilePath(program), help) << program;
+}
+
+TEST(Expansion, OnlyControlsWhollyOutsideTheMarkerSwitch) {
+    const Rect marker{0, 0, 150, 100};
+    const std::vector<Rect> children = {
+        {10, 10, 70, 30},    // inside
+        {140, 50, 180, 70},  // straddles the right edge
+        {150, 10, 200, 30},  // touches the right edge from outside: shares no pixel
+        {149, 10, 200, 30},  // shares one column
+        {20, 100, 80, 120},  // just below
+        {0, 0, 150, 100},    // the marker itself
+        {20, 20, 20, 40},    // empty: overlaps nothing
+        {-50, -50, 300, 300} // covers the marker
+    };
+    EXPECT_EQ(OutsideMarker(children, marker),
+              (std::vector<bool>{false, false, true, false, true, false, true, false}));
+}
+
+TEST(Expansion, CollapsedWindowEndsAtTheMarkersCorner) {
+    EXPECT_EQ(CollapsedSize({100, 200, 500, 500}, {104, 230, 354, 430}), (Size{254, 230}));
+}
+
+} // namespace
+} // namespace kestrola::core
