@@ -57,9 +57,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KESTROLA_MAINTAINER})
-# The libraries' packages come from the programs' shared libraries; setcap for the postinst.
+# The libraries' packages come from the programs' shared libraries; setcap for the postinst;
+# libcanberra is loaded at the first sound, so shlibdeps cannot see it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, libcanberra0")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${KESTROLA_DEBIAN_DIR}/postinst
                                       ${KESTROLA_DEBIAN_DIR}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         again.LoadIndex();
         core::MessageRecord back;
         // Behind damage a record cannot be indexed by a load; it is still in the file.
-        const bool indexed = again.count > 0 && again.offsets.back() == offset;
-        if (indexed && (again.ReadRecord(again.count, back) != core::MessageBase::kRead ||
+        const bool indexed = again.Count() > 0 && again.Offsets().back() == offset;
+        if (indexed && (again.ReadRecord(again.Count(), back) != core::MessageBase::kRead ||
                         back.BodyBytes() != r.BodyBytes()))
             __builtin_trap();
         if (!indexed && Read(path).compare(offset, std::string::npos, core::EncodeRecord(r)) != 0)
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     core::MessageBase again(path, path + ".txt", clock);
     again.LoadIndex();
-    if (again.count != base.Count())
+    if (again.Count() != base.Count())
         __builtin_trap();
     return 0;
 }

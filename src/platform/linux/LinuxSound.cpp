@@ -6,6 +6,8 @@
 
 #include <canberra.h>
 #include <cstdlib>
+#include <dlfcn.h>
+#include <optional>
 #include <unistd.h>
 
 namespace kestrola::platform {
@@ -15,6 +17,28 @@ namespace {
 bool Readable(const std::string& path) {
     return ::access(path.c_str(), R_OK) == 0;
 }
+
+// libcanberra and the codecs it pulls in are loaded with the first sound, on the player
+// thread, instead of with every start of the program.
+struct Canberra {
+    void* library = ::dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL);
+    decltype(&ca_context_create) create = Find<decltype(create)>("ca_context_create");
+    decltype(&ca_context_play) play = Find<decltype(play)>("ca_context_play");
+    decltype(&ca_context_destroy) destroy = Find<decltype(destroy)>("ca_context_destroy");
+
+    Canberra(const Canberra&) = delete;
+    Canberra& operator=(const Canberra&) = delete;
+    Canberra() = default;
+    ~Canberra() {
+        if (library != nullptr)
+            ::dlclose(library);
+    }
+    bool Loaded() const { return create != nullptr && play != nullptr && destroy != nullptr; }
+
+    template <typename Function> Function Find(const char* name) const {
+        return library != nullptr ? reinterpret_cast<Function>(::dlsym(library, name)) : nullptr;
+    }
+};
 
 } // namespace
 
@@ -56,6 +80,7 @@ void LinuxSound::LogRequest(const std::string& name) {
 
 void LinuxSound::Run() {
     // The context is made on this thread: connecting to the sound server may take a while.
+    std::optional<Canberra> canberra;
     ca_context* context = nullptr;
     bool tried = false;
     for (;;) {
@@ -70,7 +95,8 @@ void LinuxSound::Run() {
         }
         if (!tried) {
             tried = true;
-            if (ca_context_create(&context) != CA_SUCCESS)
+            canberra.emplace();
+            if (!canberra->Loaded() || canberra->create(&context) != CA_SUCCESS)
                 context = nullptr;
         }
         if (context == nullptr)
@@ -79,14 +105,14 @@ void LinuxSound::Run() {
         int result = CA_ERROR_NOTFOUND;
         if (Readable(path)) {
             result =
-                ca_context_play(context, 0, CA_PROP_MEDIA_FILENAME, path.c_str(),
+                canberra->play(context, 0, CA_PROP_MEDIA_FILENAME, path.c_str(),
                                 CA_PROP_EVENT_DESCRIPTION, core::kApplicationName.data(), nullptr);
         }
         if (result != CA_SUCCESS)
-            ca_context_play(context, 0, CA_PROP_EVENT_ID, kFallbackEvent, nullptr);
+            canberra->play(context, 0, CA_PROP_EVENT_ID, kFallbackEvent, nullptr);
     }
     if (context != nullptr)
-        ca_context_destroy(context);
+        canberra->destroy(context);
 }
 
 } // namespace kestrola::platform
