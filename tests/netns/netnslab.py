@@ -53,43 +53,23 @@ class Host:
         self.workgroup = workgroup
 
     def env(self, **extra):
-        env = dict(os.environ)
-        env.update(
-            KESTROLA_NETBIOS_NAME=self.name,
-            KESTROLA_WORKGROUP=self.workgroup,
-            KESTROLA_SMB_CONF="/dev/null",
-            KESTROLA_OEM_CODEPAGE="437",
-        )
-        for key, value in extra.items():
-            if value is None:
-                env.pop(key, None)
-            else:
-                env[key] = value
-        return env
+        """The environment of our programs in this host; a value None removes the variable."""
+        env = {**os.environ, "KESTROLA_NETBIOS_NAME": self.name, "KESTROLA_WORKGROUP":
+               self.workgroup, "KESTROLA_SMB_CONF": "/dev/null", "KESTROLA_OEM_CODEPAGE": "437",
+               **extra}
+        return {k: v for k, v in env.items() if v is not None}
 
     def run(self, args, timeout=20, env=None, **kwargs):
         """Runs a command in this host and waits for it."""
-        return subprocess.run(
-            ["ip", "netns", "exec", self.ns, *args],
-            env=env or self.env(),
-            capture_output=True,
-            text=True,
-            timeout=timeout,
-            **kwargs,
-        )
+        return subprocess.run(["ip", "netns", "exec", self.ns, *args], env=env or self.env(),
+                              capture_output=True, text=True, timeout=timeout, **kwargs)
 
     def start(self, args, tag, env=None):
         """Starts a command in this host; its output goes to files in the lab's folder."""
         out = os.path.join(self.lab.work, f"{self.label}-{tag}.out")
-        err = out + ".err"
-        proc = subprocess.Popen(
-            ["ip", "netns", "exec", self.ns, *args],
-            env=env or self.env(),
-            stdout=open(out, "w"),
-            stderr=open(err, "w"),
-        )
-        proc.out_path = out
-        proc.err_path = err
+        proc = subprocess.Popen(["ip", "netns", "exec", self.ns, *args], env=env or self.env(),
+                                stdout=open(out, "w"), stderr=open(out + ".err", "w"))
+        proc.out_path, proc.err_path = out, out + ".err"
         self.lab.procs.append(proc)
         return proc
 
@@ -211,6 +191,7 @@ class Capture:
                                   stdout=subprocess.DEVNULL, stderr=open(err, "w"))
         lab.procs.append(self.proc)
         wait_for(err, r"Capturing on")
+        time.sleep(0.5)  # dumpcap says so a moment before it sees packets (missed under load)
 
     def stop(self):
         time.sleep(0.3)  # let the last packets through the bridge
