@@ -69,8 +69,7 @@ TEST(Ipv4UdpPacket, RefusesWhatCannotBeReadInsideThePacket) {
         {"more fragments", 6, 0x20, "an IPv4 fragment"},
         {"a later fragment", 7, 0x01, "an IPv4 fragment"},
         {"UDP length beyond the IP payload", 25, 0x0C, "UDP length outside the IPv4 payload"},
-        {"UDP length below its header", 25, 0x07, "UDP length outside the IPv4 payload"},
-    };
+        {"UDP length below its header", 25, 0x07, "UDP length outside the IPv4 payload"}};
     for (const Refusal& r : refusals) {
         std::string packet = kBroadcast;
         if (r.value < 0)
