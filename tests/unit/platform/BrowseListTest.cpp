@@ -32,14 +32,11 @@ TEST(BrowseListTest, AnEntryLivesThreeTimesItsPeriodicity) {
         std::uint32_t periodicityMs;
         Clock::duration lifetime;
     };
-    const Case cases[] = {
-        {60'000, 180s},
-        {720'000, 36min},
-        {0, 180s},        // a zero is taken as the shortest periodicity
-        {1'000, 180s},    // so is anything shorter
-        {0xFFFFFFFF, 3h}, // and anything over an hour as an hour
-        {15 * 60'000, 45min},
-    };
+    const Case cases[] = {{60'000, 180s},      {720'000, 36min},
+                          {0, 180s},        // a zero is taken as the shortest periodicity
+                          {1'000, 180s},    // so is anything shorter
+                          {0xFFFFFFFF, 3h}, // and anything over an hour as an hour
+                          {15 * 60'000, 45min}};
     for (const Case& c : cases) {
         BrowseList list;
         list.HostAnnounced("WORKGROUP", Pc("PC1"), c.periodicityMs, kStart);
