@@ -150,6 +150,19 @@ TEST(BrowseListTest, AFloodNeitherFillsTheListNorKeepsRealHostsOut) {
     }
 }
 
+TEST(BrowseListTest, ANameThatMovesCountsAgainstItsNewAddress) {
+    BrowseList list("WORKGROUP");
+    const std::uint32_t full = 0x0A000001;
+    for (std::size_t i = 0; i < BrowseList::kMaxPerSource; ++i)
+        list.HostAnnounced("G", {"F" + std::to_string(i), "", 1, full}, 720'000, kStart);
+    list.HostAnnounced("G", {"LATE", "", 1, full}, 720'000, kStart);
+    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxPerSource) << "the source holds its share";
+    // F0 now announces from elsewhere: its old source has room for one more name again.
+    list.HostAnnounced("G", {"F0", "", 1, 0x0A000002}, 720'000, kStart + 1s);
+    list.HostAnnounced("G", {"LATE", "", 1, full}, 720'000, kStart + 2s);
+    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxPerSource + 1);
+}
+
 TEST(BrowseListTest, ARefreshAsksTheMostRecentlyHeardWorkgroupsOnly) {
     BrowseList list("WORKGROUP");
     for (int i = 0; i < 20; ++i)
