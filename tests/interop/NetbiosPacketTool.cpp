@@ -1,6 +1,5 @@
 // Our NetBIOS packets for independent decoders, and our parsers for their packets:
-//   packets             one "KIND HEX" line per sample packet we build
-//   pcap FILE           the same packets as an Ethernet capture
+//   packets             "KIND HEX FROM TO FROMPORT TOPORT" per sample packet we build
 //   parse-datagram HEX  our reading of a datagram-port payload, one "key=value" per line
 //   parse-name HEX      our reading of a name-service payload
 #include "platform/Mailslots.h"
@@ -97,79 +96,6 @@ bool FromHex(const char* hex, std::string& out) {
     return true;
 }
 
-void Put16(std::string& out, std::uint16_t v) {
-    out += static_cast<char>(v >> 8);
-    out += static_cast<char>(v & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t v) {
-    Put16(out, static_cast<std::uint16_t>(v >> 16));
-    Put16(out, static_cast<std::uint16_t>(v & 0xFFFF));
-}
-
-void PutLittle32(std::string& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-// Ethernet, IPv4 (with its checksum) and UDP (checksum 0: none, as IPv4 allows) around a payload.
-std::string Frame(const Sample& s) {
-    std::string frame;
-    const bool broadcast = (s.to & 0xFF) == 0xFF;
-    frame += broadcast ? std::string(6, '\xFF') : std::string("\x02\x00\x00\x00\x00\x14", 6);
-    frame += std::string("\x02\x00\x00\x00\x00\x0a", 6);
-    Put16(frame, 0x0800);
-    std::string ip;
-    Put16(ip, 0x4500);
-    Put16(ip, static_cast<std::uint16_t>(20 + 8 + s.payload.size()));
-    Put16(ip, 0);
-    Put16(ip, 0x4000);
-    Put16(ip, 0x4011); // TTL 64, UDP
-    Put16(ip, 0);
-    Put32(ip, s.from);
-    Put32(ip, s.to);
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < ip.size(); i += 2)
-        sum += (static_cast<std::uint8_t>(ip[i]) << 8) | static_cast<std::uint8_t>(ip[i + 1]);
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    const auto checksum = static_cast<std::uint16_t>(~sum);
-    ip[10] = static_cast<char>(checksum >> 8);
-    ip[11] = static_cast<char>(checksum & 0xFF);
-    frame += ip;
-    Put16(frame, s.fromPort);
-    Put16(frame, s.toPort);
-    Put16(frame, static_cast<std::uint16_t>(8 + s.payload.size()));
-    Put16(frame, 0);
-    return frame + s.payload;
-}
-
-int WritePcap(const char* path) {
-    std::string file;
-    PutLittle32(file, 0xA1B2C3D4);
-    file += std::string("\x02\x00\x04\x00", 4);
-    PutLittle32(file, 0);
-    PutLittle32(file, 0);
-    PutLittle32(file, 65535);
-    PutLittle32(file, 1); // Ethernet
-    std::uint32_t second = 1700000000;
-    for (const Sample& s : Samples()) {
-        const std::string frame = Frame(s);
-        PutLittle32(file, second++);
-        PutLittle32(file, 0);
-        PutLittle32(file, static_cast<std::uint32_t>(frame.size()));
-        PutLittle32(file, static_cast<std::uint32_t>(frame.size()));
-        file += frame;
-    }
-    FILE* f = std::fopen(path, "wb");
-    if (f == nullptr || std::fwrite(file.data(), 1, file.size(), f) != file.size()) {
-        std::perror(path);
-        return 1;
-    }
-    std::fclose(f);
-    return 0;
-}
-
 int ParseDatagram(const std::string& bytes) {
     const DatagramParse parsed = ParseMailslotDatagram(AsBytes(bytes));
     if (!parsed.ok()) {
@@ -209,16 +135,15 @@ int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "packets") {
         for (const Sample& s : Samples())
-            std::printf("%s %s\n", s.kind.c_str(), Hex(s.payload).c_str());
+            std::printf("%s %s %s %s %u %u\n", s.kind.c_str(), Hex(s.payload).c_str(),
+                        AddressText(s.from).c_str(), AddressText(s.to).c_str(), s.fromPort,
+                        s.toPort);
         return 0;
     }
-    if (command == "pcap" && argc == 3)
-        return WritePcap(argv[2]);
     std::string bytes;
     if ((command == "parse-datagram" || command == "parse-name") && argc == 3 &&
         FromHex(argv[2], bytes))
         return command == "parse-datagram" ? ParseDatagram(bytes) : ParseName(bytes);
-    std::fprintf(stderr, "usage: %s packets | pcap FILE | parse-datagram HEX | parse-name HEX\n",
-                 argv[0]);
+    std::fprintf(stderr, "usage: %s packets | parse-datagram HEX | parse-name HEX\n", argv[0]);
     return 2;
 }

@@ -9,30 +9,24 @@ import json
 import os
 import re
 import shutil
-import socket
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import browse_netns  # noqa: E402
 import messenger_netns as messenger  # noqa: E402
-from netnslab import Lab, Skip, check, main, wait_for  # noqa: E402
+import netnslab  # noqa: E402
+from netnslab import (Lab, Skip, check, cpu_seconds, listen, main, send,  # noqa: E402
+                      stop_listener, wait_for)
 
-CLI = ""
 BESIDE = "running beside it"
-
-
-def capabilities(pid):
-    """The capability sets of a process, as numbers."""
-    with open(f"/proc/{pid}/status") as f:
-        return {k: int(v, 16) for k, v in re.findall(r"^(Cap(?:Inh|Prm|Eff|Amb)):\s+(\w+)$",
-                                                     f.read(), re.M)}
 
 
 def check_no_capabilities(proc, executable):
     exe = os.path.realpath(f"/proc/{proc.pid}/exe")
     check(exe == os.path.realpath(executable), f"pid {proc.pid} is {exe}, not {executable}")
-    caps = capabilities(proc.pid)
+    caps = {k: int(v, 16) for k, v in re.findall(r"^(Cap(?:Inh|Prm|Eff|Amb)):\s+(\w+)$",
+                                                 open(f"/proc/{proc.pid}/status").read(), re.M)}
     check(len(caps) == 4 and not any(caps.values()), f"{os.path.basename(exe)} keeps {caps}")
 
 
@@ -43,15 +37,16 @@ def scenario_capabilities():
         a = lab.host("a", 1, "PC1")
         b = lab.host("b", 2, "PC2")
         c = lab.host("c", 3, "PC3")
-        listener = messenger.listen(a, "listen")
+        listener = listen(a)
         files = messenger.start_program(lab, c)
-        check_no_capabilities(listener, CLI)
+        check_no_capabilities(listener, netnslab.CLI)
         check_no_capabilities(files["proc"], messenger.PROGRAM)
-        messenger.send(b, "PC1", "to the listener")
-        messenger.send(b, "PC3", "to the program")
+        send(b, "PC1", "to the listener")
+        send(b, "PC3", "to the program")
         found = messenger.wait_records(files, 1)
         messenger.stop_program(files)
-        check(messenger.stop_listener(listener) == ["to the listener"], "the listener heard")
+        heard = [d["text"] for d in stop_listener(listener)]
+        check(heard == ["to the listener"], f"the listener heard {heard}")
         check([(r["from"], r["text"]) for r in found] == [("PC2", "to the program")],
               f"the program's base: {found}")
 
@@ -88,11 +83,11 @@ def scenario_samba():
         s, peer, folder = samba_host(lab)
         o = lab.host("o", 2, "OTHERPC")
 
-        run = s.run([CLI, "names"])
+        run = s.run([netnslab.CLI, "names"])
         check("computer: SAMBAPEER" in run.stdout and
               "mode: beside another NetBIOS service" in run.stdout and
               "KESTROLA_NETBIOS_NAME" not in run.stdout, f"names beside nmbd:\n{run.stdout}")
-        run = s.run([CLI, "names"], env=s.env(KESTROLA_NETBIOS_NAME="MINE"))
+        run = s.run([netnslab.CLI, "names"], env=s.env(KESTROLA_NETBIOS_NAME="MINE"))
         check(re.search(r"^note: the computer name MINE .*\(SAMBAPEER\)", run.stdout, re.M),
               f"names with another name:\n{run.stdout}")
 
@@ -103,11 +98,10 @@ def scenario_samba():
         while not nmblookup(o, "SAMBAPEER"):
             check(time.monotonic() < deadline, "nmbd never answered for SAMBAPEER")
             time.sleep(0.5)
-        print(f"samba: nmbd answers {30 - (deadline - time.monotonic()):.1f} s after start")
         sends = [("SAMBAPEER", "to the name"), ("WORKGROUP", "to the group"),
                  ("*", "to everybody")]
         for target, text in sends:
-            messenger.send(o, target, text)
+            send(o, target, text)
         found = messenger.wait_records(files, len(sends))
         got = [(r["from"], r["to"], r["text"]) for r in found]
         check(got == [("OTHERPC", t, x) for t, x in sends], f"the program's base: {got}")
@@ -120,19 +114,19 @@ def scenario_samba():
 
         # The program sends to a name that OTHERPC's listen answers for, to the workgroup and
         # to everybody.
-        listener = messenger.listen(o, "listen")
+        listener = listen(o)
         _, out = messenger.drive(lab, s, "--to", "otherpc", "--text", "from beside nmbd")
         check("recipient box: OTHERPC" in out, out)
         messenger.drive(lab, s, "--to", "WORKGROUP", "--text", "to the workgroup")
         messenger.drive(lab, s, "--to", "*", "--text", "to everybody")
         wait_for(listener.out_path, "to everybody")
-        heard = messenger.stop_listener(listener)
+        heard = [d["text"] for d in stop_listener(listener)]
         check(heard == ["from beside nmbd", "to the workgroup", "to everybody"],
               f"OTHERPC heard {heard}")
 
         # Our browse list has OTHERPC from its announcements and this host from nmbd's.
-        listener = messenger.listen(o, "listen2")
-        run = s.run([CLI, "browse", "--format", "json", "--wait", "4"], timeout=30)
+        listener = listen(o, "listen2")
+        run = s.run([netnslab.CLI, "browse", "--format", "json", "--wait", "4"], timeout=30)
         check(run.returncode == 0 and BESIDE in run.stderr, f"browse: {run.stderr}")
         groups = {g["name"]: [c["name"] for c in g["computers"]]
                   for g in json.loads(run.stdout)["workgroups"]}
@@ -142,16 +136,14 @@ def scenario_samba():
         browse_netns.wait_browse_dat(peer, folder,
                                      lambda e: {"SAMBAPEER", "OTHERPC"} <= {x[0] for x in e},
                                      30, "listed SAMBAPEER and OTHERPC")
-        messenger.stop_listener(listener)
+        stop_listener(listener)
         messenger.stop_program(files)
 
         # The companion beside nmbd prints what arrives as it does with its own ports.
-        listener = messenger.listen(s, "listen")
-        messenger.send(o, "SAMBAPEER", "to the companion")
+        listener = listen(s)
+        send(o, "SAMBAPEER", "to the companion")
         wait_for(listener.out_path, "to the companion")
-        messenger.stop_listener(listener)
-        with open(listener.out_path) as f:
-            shown = json.loads(f.readline())
+        shown = stop_listener(listener)[0]
         check((shown["source"], shown["destination"], shown["type"], shown["sourceName"],
                shown["destinationName"], shown["from"], shown["to"], shown["text"]) ==
               ("10.213.0.2", "10.213.0.1", 16, "OTHERPC<00>", "SAMBAPEER<00>", "OTHERPC",
@@ -182,12 +174,6 @@ FLOOD_PACKETS = 60000
 FLOOD_RATE = 20000
 
 
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
 def flooded(sender, listener, messages):
     """Floods the listener's host with UDP to other ports while sending `messages` to it;
     returns (CPU seconds of the listener during the flood, the flood's packets, its seconds)."""
@@ -196,7 +182,7 @@ def flooded(sender, listener, messages):
     flood = sender.start([sys.executable, "-c", FLOOD, str(FLOOD_PACKETS), str(FLOOD_RATE),
                           "10.213.0.1"], f"flood{time.monotonic_ns()}")
     for target, text in messages:
-        messenger.send(sender, target, text)
+        send(sender, target, text)
     flood.wait(timeout=2 * FLOOD_PACKETS / FLOOD_RATE + 10)
     wait_for(listener.out_path, re.escape(messages[-1][1]))
     took = time.monotonic() - started
@@ -217,17 +203,15 @@ def scenario_flood():
             if mode == "own":
                 peer.terminate()
                 peer.wait(timeout=10)
-            listener = s.start([CLI, "listen", "--format", "json", "--stats"], mode)
-            wait_for(listener.err_path, r"^listening on ")
+            listener = listen(s, mode, "json", "--stats")
             cpu, sent, took = flooded(o, listener, messages)
-            heard = messenger.stop_listener(listener)
+            heard = [d["text"] for d in stop_listener(listener)]
             with open(listener.err_path) as f:
                 stats = json.loads(f.read().strip().splitlines()[-1])
             figures[mode] = (cpu, sent, took, heard, stats)
-        print("flood: " + "; ".join(
-            f"{mode}: {sent} packets to other ports in {took:.1f} s, listen used {cpu:.2f} s CPU, "
-            f"read {stats['rawRead']} on its raw socket, took {stats['rawTaken']}"
-            for mode, (cpu, sent, took, _, stats) in figures.items()))
+        print("flood (figures): " + "; ".join(
+            f"{mode}: {sent} packets in {took:.1f} s, listen used {cpu:.2f} s CPU"
+            for mode, (cpu, sent, took, _, _) in figures.items()))
         for mode, (_, _, _, heard, stats) in figures.items():
             check(heard == [t for _, t in messages], f"heard {mode}: {heard}")
             check(stats["beside"] == (mode == "beside"), f"{mode}: {stats}")
@@ -239,9 +223,7 @@ def scenario_flood():
 
 def run(scenario):
     def start(cli, program="", driver=""):
-        global CLI
-        CLI = os.path.abspath(cli)
-        messenger.CLI = CLI
+        netnslab.CLI = os.path.abspath(cli)
         messenger.PROGRAM = program and os.path.abspath(program)
         messenger.DRIVER = driver and os.path.abspath(driver)
         if scenario is not scenario_flood and not program:
@@ -251,8 +233,5 @@ def run(scenario):
 
 
 if __name__ == "__main__":
-    main({
-        "capabilities": run(scenario_capabilities),
-        "samba": run(scenario_samba),
-        "flood": run(scenario_flood),
-    })
+    main({"capabilities": run(scenario_capabilities), "samba": run(scenario_samba),
+          "flood": run(scenario_flood)})

@@ -9,15 +9,17 @@ import os
 import re
 import shutil
 import signal
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from netnslab import Lab, check, Skip, main, wait_for  # noqa: E402
+import netnslab  # noqa: E402
+from netnslab import Capture, Lab, Skip, check, listen, main, stop_listener, wait_for  # noqa: E402
 
-CLI = ""
 EXPECTED = {"WORKGROUP": ["HOSTA", "HOSTB"], "OTHERGRP": ["HOSTC"]}
+FIELDS = ["ip.dst", "nbdgm.type", "nbdgm.source_name", "nbdgm.destination_name", "mailslot.name",
+          "browser.command", "browser.server", "browser.server_type", "browser.period",
+          "_ws.malformed", "_ws.expert"]
 
 
 def three_hosts(lab):
@@ -25,83 +27,36 @@ def three_hosts(lab):
             lab.host("c", 3, "HOSTC", "OTHERGRP"))
 
 
-def listen(host):
-    proc = host.start([CLI, "listen", "--format", "json"], "listen")
-    wait_for(proc.err_path, r"^listening on ")
-    return proc
-
-
-def stop(proc):
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-    proc.wait(timeout=10)
-    check(proc.returncode == 0, f"listen ended {proc.returncode}")
-
-
-def browse(host, *extra):
-    """Runs one browse in `host`; returns (workgroup -> computers, output, seconds)."""
-    started = time.monotonic()
-    run = host.run([CLI, "browse", "--format", "json", *extra], timeout=30)
-    took = time.monotonic() - started
-    check(run.returncode == 0, f"browse in {host.name} ended {run.returncode}: {run.stderr}")
-    listed = json.loads(run.stdout)
-    check(listed["provider"] == "NetBIOS over TCP/IP", run.stdout)
-    groups = {g["name"]: [c["name"] for c in g["computers"]] for g in listed["workgroups"]}
-    return groups, listed, took
-
-
-class Capture:
-    """dumpcap on the bridge, decoded by tshark afterwards."""
-
-    FIELDS = ["ip.src", "ip.dst", "nbdgm.type", "nbdgm.source_name", "nbdgm.destination_name",
-              "mailslot.name", "browser.command", "browser.server", "browser.server_type",
-              "browser.period", "_ws.malformed", "_ws.expert"]
-
-    def __init__(self, lab):
-        if shutil.which("dumpcap") is None or shutil.which("tshark") is None:
-            raise Skip("needs dumpcap and tshark (Debian tshark)")
-        self.path = os.path.join(lab.work, "bridge.pcapng")
-        err = os.path.join(lab.work, "dumpcap.err")
-        self.proc = lab.in_bridge(["dumpcap", "-i", "br0", "-f", "udp port 138", "-w", self.path],
-                                  stdout=subprocess.DEVNULL, stderr=open(err, "w"))
-        lab.procs.append(self.proc)
-        wait_for(err, r"Capturing on")
-
-    def stop(self):
-        time.sleep(0.3)
-        self.proc.send_signal(signal.SIGINT)
-        self.proc.wait(timeout=10)
-        out = subprocess.run(
-            ["tshark", "-r", self.path, "-Y", "browser", "-T", "fields", "-E", "separator=|",
-             *sum([["-e", f] for f in self.FIELDS], [])],
-            capture_output=True, text=True, check=True).stdout
-        return [dict(zip(self.FIELDS, line.split("|"))) for line in out.splitlines()]
-
-
 def scenario_hosts():
     """Three announcing hosts in two workgroups: a browse in each lists all three under the
     right workgroups within one scan; tshark reads our announcements and requests."""
     with Lab() as lab:
         hosts = three_hosts(lab)
-        capture = Capture(lab)
+        capture = Capture(lab, "udp port 138", "browser", FIELDS)
         listeners = {h.name: listen(h) for h in hosts}
         for host in hosts:
             # The browse needs the host's ports; its listener says goodbye and comes back after.
-            stop(listeners[host.name])
-            groups, _, took = browse(host)
-            check(groups == EXPECTED, f"browse in {host.name}: {groups}")
+            stop_listener(listeners[host.name])
+            started = time.monotonic()
+            run = host.run([netnslab.CLI, "browse", "--format", "json"], timeout=30)
+            took = time.monotonic() - started
+            check(run.returncode == 0, f"browse in {host.name}: {run.returncode} {run.stderr}")
+            listed = json.loads(run.stdout)
+            groups = {g["name"]: [c["name"] for c in g["computers"]] for g in listed["workgroups"]}
+            check(listed["provider"] == "NetBIOS over TCP/IP" and groups == EXPECTED,
+                  f"browse in {host.name}: {run.stdout}")
             check(2.4 <= took < 8, f"browse in {host.name} took {took:.2f} s")
             listeners[host.name] = listen(host)
 
         # With a listener on the host the ports are taken, and browse runs beside it.
-        run = hosts[0].run([CLI, "browse", "--wait", "0"])
+        run = hosts[0].run([netnslab.CLI, "browse", "--wait", "0"])
         check(run.returncode == 0 and "running beside it" in run.stderr,
               f"browse beside listen: {run.returncode} {run.stderr}")
         for bad in (["--wait", "x"], ["--wait", "601"], ["--format", "xml"], ["extra"]):
-            run = hosts[0].run([CLI, "browse", *bad])
+            run = hosts[0].run([netnslab.CLI, "browse", *bad])
             check(run.returncode == 2 and "usage" in run.stderr, f"browse {bad}: {run.stderr}")
         for listener in listeners.values():
-            stop(listener)
+            stop_listener(listener)
         frames = capture.stop()
 
         check(frames, "no browser frames on the bridge")
@@ -125,13 +80,11 @@ def scenario_hosts():
             goodbyes = [f for f in own if int(f["browser.server_type"], 16) == 0]
             check(len(goodbyes) == 3, f"{name} said goodbye {len(goodbyes)} times")
         asked = sorted({f["nbdgm.destination_name"] for f in requests})
-        print(f"hosts: requests went to {asked}")
         # Each browse (three, and one beside a listener) asks its own workgroup and every
         # workgroup (tshark shows the segment's browser name with its control bytes as
         # <01><02>...<02>).
         check(len(requests) == 8 and asked == ["<01><02>__MSBROWSE__<02><01>", "OTHERGRP<00>",
                                                "WORKGROUP<00>"], f"requests went to {asked}")
-        print(f"hosts: {len(announcements)} announcements, {len(requests)} requests on the bridge")
 
 
 SMB_CONF = """[global]
@@ -203,58 +156,42 @@ def scenario_samba():
     and our hosts appear in its browse.dat, until they say goodbye."""
     with Lab() as lab:
         a, b, c = three_hosts(lab)
-        s = lab.host("s", 4, "SAMBAPEER")
-        peer, folder, _ = start_nmbd(lab, s)
+        peer, folder, _ = start_nmbd(lab, lab.host("s", 4, "SAMBAPEER"))
         listeners = [listen(a), listen(c)]
-        started = time.monotonic()
         wait_for(peer.out_path, r"is now a local master browser for workgroup WORKGROUP", 90)
-        print(f"samba: nmbd became master after {time.monotonic() - started:.1f} s")
         # On becoming master nmbd asks the workgroup to announce itself; A answers.
-        started = time.monotonic()
         entries = wait_browse_dat(peer, folder, lambda e: any(x[0] == "HOSTA" for x in e), 30,
                                   "listed HOSTA")
-        print(f"samba: HOSTA in nmbd's browse.dat {time.monotonic() - started:.1f} s later")
         hosta = [x for x in entries if x[0] == "HOSTA"][0]
         check(int(hosta[1], 16) & 0x1 and hosta[3] == "WORKGROUP", f"HOSTA in browse.dat: {hosta}")
 
-        started = time.monotonic()
-        run = b.run([CLI, "browse"], timeout=30)
-        check(run.returncode == 0, f"browse: {run.returncode} {run.stderr}")
-        print(f"samba: kestrola-cli browse in HOSTB ({time.monotonic() - started:.1f} s):")
-        print(run.stdout, end="")
+        run = b.run([netnslab.CLI, "browse"], timeout=30)
         lines = run.stdout.splitlines()
-        check(lines[0] == "OTHERGRP" and lines[1].split() == ["HOSTC"] and
-              lines[2] == "WORKGROUP", run.stdout)
+        check(run.returncode == 0 and lines[0] == "OTHERGRP" and lines[1].split() == ["HOSTC"] and
+              lines[2] == "WORKGROUP", f"browse: {run.returncode} {run.stderr} {run.stdout}")
         members = [line.split(None, 1) for line in lines[3:]]
-        check([m[0] for m in members] == ["HOSTA", "HOSTB", "SAMBAPEER"], run.stdout)
-        check(members[2][1] == "Samba peer", f"the peer's comment: {members[2]}")
+        check([m[0] for m in members] == ["HOSTA", "HOSTB", "SAMBAPEER"] and
+              members[2][1] == "Samba peer", run.stdout)
 
         # B announces itself as soon as it listens; A's goodbye takes it off nmbd's list.
         listeners.append(listen(b))
         wait_browse_dat(peer, folder, lambda e: {"HOSTA", "HOSTB"} <= {x[0] for x in e}, 30,
                         "listed HOSTA and HOSTB")
-        stop(listeners[0])
-        started = time.monotonic()
+        stop_listener(listeners[0])
         entries = wait_browse_dat(peer, folder,
                                   lambda e: e and not any(x[0] == "HOSTA" for x in e), 30,
                                   "dropped HOSTA")
         check(any(x[0] == "HOSTB" for x in entries), f"HOSTB went too: {entries}")
-        print(f"samba: HOSTA left nmbd's browse.dat {time.monotonic() - started:.1f} s after "
-              "its goodbye")
         for listener in listeners[1:]:
-            stop(listener)
+            stop_listener(listener)
 
 
 def run(scenario):
     def start(cli):
-        global CLI
-        CLI = os.path.abspath(cli)
+        netnslab.CLI = os.path.abspath(cli)
         scenario()
     return start
 
 
 if __name__ == "__main__":
-    main({
-        "hosts": run(scenario_hosts),
-        "samba": run(scenario_samba),
-    })
+    main({"hosts": run(scenario_hosts), "samba": run(scenario_samba)})

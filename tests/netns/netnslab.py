@@ -3,10 +3,13 @@ per host joined to it by a veth pair, addresses in 10.213.0.0/24. Everything is 
 lab closes, also after a failure or a signal; namespaces left behind by a run that was killed
 are removed by the next run."""
 
+import json
 import os
 import re
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -50,43 +53,23 @@ class Host:
         self.workgroup = workgroup
 
     def env(self, **extra):
-        env = dict(os.environ)
-        env.update(
-            KESTROLA_NETBIOS_NAME=self.name,
-            KESTROLA_WORKGROUP=self.workgroup,
-            KESTROLA_SMB_CONF="/dev/null",
-            KESTROLA_OEM_CODEPAGE="437",
-        )
-        for key, value in extra.items():
-            if value is None:
-                env.pop(key, None)
-            else:
-                env[key] = value
-        return env
+        """The environment of our programs in this host; a value None removes the variable."""
+        env = {**os.environ, "KESTROLA_NETBIOS_NAME": self.name, "KESTROLA_WORKGROUP":
+               self.workgroup, "KESTROLA_SMB_CONF": "/dev/null", "KESTROLA_OEM_CODEPAGE": "437",
+               **extra}
+        return {k: v for k, v in env.items() if v is not None}
 
     def run(self, args, timeout=20, env=None, **kwargs):
         """Runs a command in this host and waits for it."""
-        return subprocess.run(
-            ["ip", "netns", "exec", self.ns, *args],
-            env=env or self.env(),
-            capture_output=True,
-            text=True,
-            timeout=timeout,
-            **kwargs,
-        )
+        return subprocess.run(["ip", "netns", "exec", self.ns, *args], env=env or self.env(),
+                              capture_output=True, text=True, timeout=timeout, **kwargs)
 
     def start(self, args, tag, env=None):
         """Starts a command in this host; its output goes to files in the lab's folder."""
         out = os.path.join(self.lab.work, f"{self.label}-{tag}.out")
-        err = out + ".err"
-        proc = subprocess.Popen(
-            ["ip", "netns", "exec", self.ns, *args],
-            env=env or self.env(),
-            stdout=open(out, "w"),
-            stderr=open(err, "w"),
-        )
-        proc.out_path = out
-        proc.err_path = err
+        proc = subprocess.Popen(["ip", "netns", "exec", self.ns, *args], env=env or self.env(),
+                                stdout=open(out, "w"), stderr=open(out + ".err", "w"))
+        proc.out_path, proc.err_path = out, out + ".err"
         self.lab.procs.append(proc)
         return proc
 
@@ -159,11 +142,7 @@ def wait_for(path, pattern, seconds=10):
     deadline = time.monotonic() + seconds
     text = ""
     while time.monotonic() < deadline:
-        try:
-            with open(path) as f:
-                text = f.read()
-        except FileNotFoundError:
-            text = ""
+        text = open(path).read() if os.path.exists(path) else ""
         if re.search(pattern, text, re.M):
             return text
         time.sleep(0.05)
@@ -171,9 +150,89 @@ def wait_for(path, pattern, seconds=10):
 
 
 def check(condition, message):
-    """Fails the scenario with `message` unless `condition` holds."""
     if not condition:
         raise AssertionError(message)
+
+
+CLI = ""  # kestrola-cli, set by the scenario script
+
+
+def listen(host, tag="listen", form="json", *extra):
+    proc = host.start([CLI, "listen", "--format", form, *extra], tag)
+    wait_for(proc.err_path, r"^listening on ")
+    return proc
+
+
+def stop_listener(proc):
+    """Ends a listener (which must end cleanly); returns its datagrams as parsed JSON lines."""
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+    check(proc.wait(timeout=10) == 0, f"listen ended {proc.returncode}")
+    with open(proc.out_path) as f:
+        return [json.loads(line) for line in f if line.strip()]
+
+
+def send(host, *args, expect=0, env=None):
+    run = host.run([CLI, "send", *args], env=env)
+    check(run.returncode == expect, f"send {args} ended {run.returncode}: {run.stderr}")
+    return run
+
+
+class Capture:
+    """dumpcap on the lab's bridge, decoded by tshark afterwards into dictionaries of `fields`."""
+
+    def __init__(self, lab, capture_filter, display_filter, fields):
+        if shutil.which("dumpcap") is None or shutil.which("tshark") is None:
+            raise Skip("needs dumpcap and tshark (Debian tshark)")
+        self.path, self.display, self.fields = os.path.join(lab.work, "bridge.pcapng"), \
+            display_filter, fields
+        err = os.path.join(lab.work, "dumpcap.err")
+        self.proc = lab.in_bridge(["dumpcap", "-i", "br0", "-f", capture_filter, "-w", self.path],
+                                  stdout=subprocess.DEVNULL, stderr=open(err, "w"))
+        lab.procs.append(self.proc)
+        wait_for(err, r"Capturing on")
+        time.sleep(0.5)  # dumpcap says so a moment before it sees packets (missed under load)
+
+    def stop(self):
+        time.sleep(0.3)  # let the last packets through the bridge
+        self.proc.send_signal(signal.SIGINT)
+        self.proc.wait(timeout=10)
+        out = subprocess.run(["tshark", "-r", self.path, "-Y", self.display, "-T", "fields", "-E",
+                              "separator=|", *sum([["-e", f] for f in self.fields], [])],
+                             capture_output=True, text=True, check=True).stdout
+        return [dict(zip(self.fields, line.split("|"))) for line in out.splitlines()]
+
+
+def encode_name(name, suffix=0):
+    raw = (name if isinstance(name, bytes) else name.upper().encode()).ljust(15, b" ")
+    raw += bytes([suffix])
+    return b"\x20" + bytes(c for b in raw for c in (0x41 + (b >> 4), 0x41 + (b & 15))) + b"\0"
+
+
+def mailslot_datagram(source_ip, source, destination, data, slot=b"\\MAILSLOT\\MESSNGR"):
+    """An independent build of a mailslot write (DIRECT_UNIQUE)."""
+    n = len(slot) + 1
+    pad = (4 - (69 + n) % 4) % 4
+    offset = 69 + n + pad
+    smb = (b"\xffSMB\x25" + bytes(4) + b"\x18\x04\x00" + bytes(12) + b"\0\0\xff\xfe" + bytes(4) +
+           struct.pack("<BHHHHBBHIHHHHHBBHHHH", 17, 0, len(data), 0, 0, 0, 0, 0, 0, 0, 0, offset,
+                       len(data), offset, 3, 0, 1, 0, 2, n + pad + len(data)) +
+           slot + b"\0" + bytes(pad) + data)
+    header = struct.pack(">BBH4sHHH", 0x10, 0x02, 0x1234, socket.inet_aton(source_ip), 138,
+                         68 + len(smb), 0)
+    return header + encode_name(source) + encode_name(destination) + smb
+
+
+def udp_receive_errors(host):
+    out = host.run(["cat", "/proc/net/snmp"]).stdout.splitlines()
+    names, values = [line.split() for line in out if line.startswith("Udp:")][:2]
+    return int(values[names.index("RcvbufErrors")])
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def main(scenarios):

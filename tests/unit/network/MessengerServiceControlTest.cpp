@@ -5,7 +5,6 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
-#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -109,116 +108,55 @@ struct ScriptedServices {
 const platform::PlatformVersion kNt{5, 1, 2600, platform::kPlatformWin32Nt, "Service Pack 2"};
 
 TEST(MessengerServiceControlTest, StartUpCases) {
-    struct Case {
-        std::string what;
-        std::function<void(ScriptedServices&)> arrange;
-        int warnings;
-        int result;
-        std::vector<std::string> questions;
-        std::vector<std::string> texts; // reported through the error notice
+    using S = ScriptedServices;
+    const struct {
+        const char* what;
+        void (*arrange)(S&);
+        int warnings, result;
+        bool asked;
+        const char* text; // reported through the error notice
         bool stopRequested;
-    };
-    const Case cases[] = {
-        {"running, no warnings: stopped without a question",
-         [](ScriptedServices&) {},
-         0,
-         1,
-         {},
-         {},
-         true},
-        {"warnings and Yes", [](ScriptedServices&) {}, 1, 1, {"Stop Messenger?"}, {}, true},
-        {"warnings and No",
-         [](ScriptedServices& s) { s.answer = false; },
-         1,
-         0,
-         {"Stop Messenger?"},
-         {},
+    } cases[] = {
+        {"running, no warnings: stopped without a question", [](S&) {}, 0, 1, false, "", true},
+        {"warnings and Yes", [](S&) {}, 1, 1, true, "", true},
+        {"warnings and No", [](S& s) { s.answer = false; }, 1, 0, true, "", false},
+        {"already stopped", [](S& s) { s.state = platform::kServiceStopped; }, 1, 0, false, "",
          false},
-        {"already stopped",
-         [](ScriptedServices& s) { s.state = platform::kServiceStopped; },
-         1,
-         0,
-         {},
-         {},
+        {"paused is left alone", [](S& s) { s.state = platform::kServicePaused; }, 0, 0, false, "",
          false},
-        {"paused is left alone",
-         [](ScriptedServices& s) { s.state = platform::kServicePaused; },
-         0,
-         0,
-         {},
-         {},
-         false},
-        {"no service manager",
-         [](ScriptedServices& s) { s.managerOpens = false; },
-         1,
-         0,
-         {},
-         {},
-         false},
-        {"no Messenger service",
-         [](ScriptedServices& s) { s.serviceOpens = false; },
-         1,
-         0,
-         {},
-         {},
-         false},
-        {"status cannot be read",
-         [](ScriptedServices& s) { s.queryFails = true; },
-         0,
-         0,
-         {},
-         {},
-         false},
+        {"no service manager", [](S& s) { s.managerOpens = false; }, 1, 0, false, "", false},
+        {"no Messenger service", [](S& s) { s.serviceOpens = false; }, 1, 0, false, "", false},
+        {"status cannot be read", [](S& s) { s.queryFails = true; }, 0, 0, false, "", false},
         {"access denied",
-         [](ScriptedServices& s) {
+         [](S& s) {
              s.stopRefused = true;
              s.refusalError = platform::kErrorAccessDenied;
          },
-         0,
-         0,
-         {},
-         {"Error number: 5"},
-         true},
+         0, 0, false, "Error number: 5", true},
         {"refused with another error",
-         [](ScriptedServices& s) {
+         [](S& s) {
              s.stopRefused = true;
              s.refusalError = 1052;
          },
-         0,
-         0,
-         {},
-         {"Error number: 1052"},
-         true},
-        {"refused without an error number",
-         [](ScriptedServices& s) { s.stopRefused = true; },
-         0,
-         0,
-         {},
-         {"Error number: 5"},
-         true},
-        {"still stopping after ten queries",
-         [](ScriptedServices& s) { s.queriesUntilStopped = 100; },
-         0,
-         0,
-         {},
-         {"Error number: 5"},
-         true},
-        {"stopped at the tenth query",
-         [](ScriptedServices& s) { s.queriesUntilStopped = 10; },
-         0,
-         1,
-         {},
-         {},
-         true},
-    };
-    for (const Case& c : cases) {
+         0, 0, false, "Error number: 1052", true},
+        {"refused without an error number", [](S& s) { s.stopRefused = true; }, 0, 0, false,
+         "Error number: 5", true},
+        {"still stopping after ten queries", [](S& s) { s.queriesUntilStopped = 100; }, 0, 0, false,
+         "Error number: 5", true},
+        {"stopped at the tenth query", [](S& s) { s.queriesUntilStopped = 10; }, 0, 1, false, "",
+         true}};
+    for (const auto& c : cases) {
         ScriptedServices services;
         c.arrange(services);
         MessengerServiceControl control = services.Control();
         testing::RecordingReportSink sink;
         EXPECT_EQ(control.StopMessengerService(&kNt, c.warnings, 0), c.result) << c.what;
-        EXPECT_EQ(services.questions, c.questions) << c.what;
-        EXPECT_EQ(sink.texts, c.texts) << c.what;
+        EXPECT_EQ(services.questions, c.asked ? std::vector<std::string>{"Stop Messenger?"}
+                                              : std::vector<std::string>{})
+            << c.what;
+        EXPECT_EQ(sink.texts,
+                  *c.text ? std::vector<std::string>{c.text} : std::vector<std::string>{})
+            << c.what;
         EXPECT_TRUE(std::all_of(sink.ids.begin(), sink.ids.end(), [](int id) { return id == 0; }))
             << c.what;
         const bool stopped =

@@ -80,21 +80,6 @@ TEST_F(ShellTreeTest, FillsTheRootLevelAndTwoLevelsBelowTheFirstRootItemSorted) 
     EXPECT_FALSE(Node("Entire Network/Workgroup 10/Server A").expandedOnce);
 }
 
-TEST_F(ShellTreeTest, RecordsNameTheListingFolderAndTheItemsOwnLocation) {
-    BuildNetwork();
-    tree.FillFromSpecialFolder(kNetworkPlacesFolder);
-
-    const ShellItemData* root = Node("Zeta Share").record.get();
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->parentFolder, "net");
-    EXPECT_EQ(root->entry.location, "net/Zeta Share");
-    const ShellItemData* server = Node("Entire Network/Workgroup 10/Server A").record.get();
-    ASSERT_NE(server, nullptr);
-    EXPECT_EQ(server->parentFolder, "net/Entire Network/Workgroup 10");
-    EXPECT_EQ(Node("Entire Network/Workgroup 10/Server A").shown.openIconNames,
-              (Strings{"folder-open", "folder"}));
-}
-
 TEST_F(ShellTreeTest, DeeperLevelsAreFilledOnTheirFirstExpansionOnly) {
     BuildNetwork();
     tree.FillFromSpecialFolder(kNetworkPlacesFolder);
@@ -137,16 +122,14 @@ TEST_F(ShellTreeTest, EveryFolderHoldingFoldersShowsAnExpandButtonBeforeItIsList
     const struct {
         const char* path;
         bool button;
-    } cases[] = {
-        {"Zeta Share", true},
-        {"Entire Network", true},
-        {"printers", false},
-        {"Entire Network/Workgroup 10", true},
-        {"Entire Network/Workgroup 9", true},
-        {"Entire Network/Domain", false},
-        {"Entire Network/Workgroup 10/Server A", true},
-        {"Entire Network/Workgroup 10/server b", false},
-    };
+    } cases[] = {{"Zeta Share", true},
+                 {"Entire Network", true},
+                 {"printers", false},
+                 {"Entire Network/Workgroup 10", true},
+                 {"Entire Network/Workgroup 9", true},
+                 {"Entire Network/Domain", false},
+                 {"Entire Network/Workgroup 10/Server A", true},
+                 {"Entire Network/Workgroup 10/server b", false}};
     for (const auto& c : cases)
         EXPECT_EQ(Node(c.path).shown.childCountOne, c.button) << c.path;
 
@@ -238,46 +221,29 @@ protected:
     testing::RecordingReportSink reports;
 };
 
-TEST_F(ShellTreeMenuTest, AClickBesideTheItemsChangesTheSelectionAndOpensNoMenu) {
+TEST_F(ShellTreeMenuTest, OnlyTheItemOpensTheMenuAndTheChosenCommandRuns) {
     control.selected = server;
     EXPECT_EQ(tree.ShowShellContextMenu({ShellTreeControl::kRoot, false}), 0);
     EXPECT_EQ(control.selected, ShellTreeControl::kRoot);
-
     // On the item's row but beside its image and text.
     EXPECT_EQ(tree.ShowShellContextMenu({server, false}), 0);
     EXPECT_EQ(control.selected, server);
-
     EXPECT_TRUE(shell.queried.empty());
     EXPECT_TRUE(control.menus.empty());
-}
 
-TEST_F(ShellTreeMenuTest, TheChosenCommandRunsForTheItem) {
-    control.menuChoice = 0;
-    EXPECT_EQ(tree.ShowShellContextMenu({server, true}), 0);
-    EXPECT_EQ(control.selected, server);
-    ASSERT_EQ(control.menus.size(), 1u);
-    EXPECT_EQ(control.menus[0], (Strings{"Open", "Open With Viewer", "Copy Location"}));
-    ASSERT_EQ(shell.invoked.size(), 1u);
-    EXPECT_EQ(shell.invoked[0].first, "net/Entire Network/Workgroup 10/Server A");
-    EXPECT_EQ(shell.invoked[0].second, "Open");
-
-    control.menuChoice = 1;
-    tree.ShowShellContextMenu({server, true});
-    EXPECT_EQ(shell.invoked.back().second, "Open With Viewer");
-    EXPECT_TRUE(reports.ids.empty());
-}
-
-TEST_F(ShellTreeMenuTest, CopyLocationGoesToTheClipboardAndADismissedMenuDoesNothing) {
-    control.menuChoice = 2;
-    tree.ShowShellContextMenu({server, true});
+    for (const int choice : {0, 1, 2, -1, 9}) {
+        control.selected = ShellTreeControl::kRoot;
+        control.menuChoice = choice < 0 ? std::nullopt : std::optional<std::size_t>(choice);
+        EXPECT_EQ(tree.ShowShellContextMenu({server, true}), 0);
+        EXPECT_EQ(control.selected, server);
+    }
+    EXPECT_EQ(control.menus,
+              std::vector<Strings>(5, Strings{"Open", "Open With Viewer", "Copy Location"}));
+    EXPECT_EQ(shell.invoked, (std::vector<std::pair<std::string, std::string>>{
+                                 {"net/Entire Network/Workgroup 10/Server A", "Open"},
+                                 {"net/Entire Network/Workgroup 10/Server A", "Open With Viewer"}}))
+        << "Copy Location, a dismissed menu and a choice beyond it launch nothing";
     EXPECT_EQ(control.clipboard, "copied:net/Entire Network/Workgroup 10/Server A");
-
-    control.menuChoice.reset();
-    tree.ShowShellContextMenu({server, true});
-    control.menuChoice = 9;
-    tree.ShowShellContextMenu({server, true});
-    EXPECT_TRUE(shell.invoked.empty());
-    EXPECT_EQ(control.menus.size(), 3u);
     EXPECT_TRUE(reports.ids.empty());
 }
 
@@ -323,26 +289,22 @@ protected:
     }
 };
 
-TEST_F(ShellTreeChecksTest, CollectsLaterRootItemsThenTwoLevelsBelowTheFirstRootItem) {
+TEST_F(ShellTreeChecksTest, CollectsAndClearsLaterRootItemsThenTwoLevelsBelowTheFirst) {
     Strings names{"typed"};
     EXPECT_EQ(CollectShellCheckedNames(control, names), 0);
     EXPECT_EQ(names, (Strings{"typed", "printers", "Zeta Share", "Domain", "Workgroup 9", "PC",
                               "Workgroup 10", "Server A", "server b"}));
-
     control.SetChecked(control.Find("Entire Network/Workgroup 9"), false);
     control.SetChecked(control.Find("printers"), false);
     names.clear();
     CollectShellCheckedNames(control, names);
     EXPECT_EQ(names,
               (Strings{"Zeta Share", "Domain", "PC", "Workgroup 10", "Server A", "server b"}));
-}
 
-TEST_F(ShellTreeChecksTest, ClearsExactlyWhatItCollects) {
     EXPECT_EQ(ClearShellChecks(control), 0);
-    Strings names;
+    names.clear();
     CollectShellCheckedNames(control, names);
     EXPECT_TRUE(names.empty());
-
     // Never collected, never cleared: the first root item, the children of later root items
     // and anything three levels below the first root item.
     Strings stillChecked;
@@ -377,17 +339,15 @@ TEST(ShellFallbackIconTest, ChoosesByThemedNames) {
     const struct {
         Strings names;
         ShellFallbackIcon icon;
-    } cases[] = {
-        {{}, ShellFallbackIcon::Folder},
-        {{"folder-remote", "folder"}, ShellFallbackIcon::Folder},
-        {{"network-workgroup", "folder-remote"}, ShellFallbackIcon::Group},
-        {{"network-workgroup-symbolic"}, ShellFallbackIcon::Group},
-        {{"network-domain"}, ShellFallbackIcon::Group},
-        {{"network-server"}, ShellFallbackIcon::Computer},
-        {{"computer", "network-workgroup"}, ShellFallbackIcon::Computer},
-        {{"folder", "network-server"}, ShellFallbackIcon::Computer},
-        {{"my-computer-folder"}, ShellFallbackIcon::Folder},
-    };
+    } cases[] = {{{}, ShellFallbackIcon::Folder},
+                 {{"folder-remote", "folder"}, ShellFallbackIcon::Folder},
+                 {{"network-workgroup", "folder-remote"}, ShellFallbackIcon::Group},
+                 {{"network-workgroup-symbolic"}, ShellFallbackIcon::Group},
+                 {{"network-domain"}, ShellFallbackIcon::Group},
+                 {{"network-server"}, ShellFallbackIcon::Computer},
+                 {{"computer", "network-workgroup"}, ShellFallbackIcon::Computer},
+                 {{"folder", "network-server"}, ShellFallbackIcon::Computer},
+                 {{"my-computer-folder"}, ShellFallbackIcon::Folder}};
     for (const auto& c : cases)
         EXPECT_EQ(FallbackIconFor(c.names), c.icon) << ::testing::PrintToString(c.names);
 }

@@ -32,14 +32,11 @@ TEST(BrowseListTest, AnEntryLivesThreeTimesItsPeriodicity) {
         std::uint32_t periodicityMs;
         Clock::duration lifetime;
     };
-    const Case cases[] = {
-        {60'000, 180s},
-        {720'000, 36min},
-        {0, 180s},        // a zero is taken as the shortest periodicity
-        {1'000, 180s},    // so is anything shorter
-        {0xFFFFFFFF, 3h}, // and anything over an hour as an hour
-        {15 * 60'000, 45min},
-    };
+    const Case cases[] = {{60'000, 180s},      {720'000, 36min},
+                          {0, 180s},        // a zero is taken as the shortest periodicity
+                          {1'000, 180s},    // so is anything shorter
+                          {0xFFFFFFFF, 3h}, // and anything over an hour as an hour
+                          {15 * 60'000, 45min}};
     for (const Case& c : cases) {
         BrowseList list;
         list.HostAnnounced("WORKGROUP", Pc("PC1"), c.periodicityMs, kStart);
@@ -151,6 +148,19 @@ TEST(BrowseListTest, AFloodNeitherFillsTheListNorKeepsRealHostsOut) {
         EXPECT_NE(std::find(shown.begin(), shown.end(), "NEWGRP: NEWCOMER"), shown.end()) << c.what;
         EXPECT_NE(std::find(shown.begin(), shown.end(), "WORKGROUP: OURS"), shown.end()) << c.what;
     }
+}
+
+TEST(BrowseListTest, ANameThatMovesCountsAgainstItsNewAddress) {
+    BrowseList list("WORKGROUP");
+    const std::uint32_t full = 0x0A000001;
+    for (std::size_t i = 0; i < BrowseList::kMaxPerSource; ++i)
+        list.HostAnnounced("G", {"F" + std::to_string(i), "", 1, full}, 720'000, kStart);
+    list.HostAnnounced("G", {"LATE", "", 1, full}, 720'000, kStart);
+    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxPerSource) << "the source holds its share";
+    // F0 now announces from elsewhere: its old source has room for one more name again.
+    list.HostAnnounced("G", {"F0", "", 1, 0x0A000002}, 720'000, kStart + 1s);
+    list.HostAnnounced("G", {"LATE", "", 1, full}, 720'000, kStart + 2s);
+    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxPerSource + 1);
 }
 
 TEST(BrowseListTest, ARefreshAsksTheMostRecentlyHeardWorkgroupsOnly) {

@@ -12,8 +12,7 @@ TEST(OemCodePageForLocale, FollowsTheLanguage) {
         {"C", 437},           {"POSIX", 437},       {"en_US.UTF-8", 437}, {"de_DE.UTF-8", 850},
         {"fr_FR@euro", 850},  {"pl_PL.UTF-8", 852}, {"cs_CZ", 852},       {"ru_RU.UTF-8", 866},
         {"uk_UA", 866},       {"el_GR.UTF-8", 737}, {"tr_TR.UTF-8", 857}, {"lt_LT", 775},
-        {"he_IL.UTF-8", 862}, {"ar_EG.UTF-8", 720}, {"xx_YY", 437},
-    };
+        {"he_IL.UTF-8", 862}, {"ar_EG.UTF-8", 720}, {"xx_YY", 437}};
     for (const auto& [locale, page] : cases)
         EXPECT_EQ(OemCodePageForLocale(locale), page) << locale;
 }

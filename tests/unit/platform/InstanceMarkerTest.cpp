@@ -123,15 +123,6 @@ TEST_F(InstanceMarkerTest, ProgramsStartedByTheHolderDoNotKeepItAlive) {
     started.pid = -1;
 }
 
-TEST_F(InstanceMarkerTest, ReleasedWhenTheMarkerIsDestroyed) {
-    std::unique_ptr<InstanceMarker> first;
-    ASSERT_EQ(TryMarker(first), MarkerResult::Created);
-    std::unique_ptr<InstanceMarker> second;
-    EXPECT_EQ(TryMarker(second), MarkerResult::AlreadyExists);
-    first.reset();
-    EXPECT_EQ(TryMarker(second), MarkerResult::Created);
-}
-
 TEST_F(InstanceMarkerTest, WithoutARuntimeFolderTheDataFolderHoldsTheLock) {
     for (const bool relative : {false, true}) {
         testing::TempDir data;

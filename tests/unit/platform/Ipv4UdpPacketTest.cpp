@@ -15,17 +15,34 @@ const std::string kBroadcast = FromHex(R"(
 00 8a 00 8a 00 0b 5e b0 68 69 21)");
 
 TEST(Ipv4UdpPacket, BuildsWhatAnIndependentEncoderBuilds) {
-    Ipv4UdpPacket addresses;
-    addresses.source = 0x0AD50002;
-    addresses.destination = 0x0AD500FF;
-    addresses.sourcePort = 138;
-    addresses.destinationPort = 138;
-    EXPECT_EQ(BuildIpv4Udp(addresses, "hi!"), kBroadcast);
-    addresses.destination = 0x0AD50001;
-    addresses.sourcePort = 40000;
-    EXPECT_EQ(BuildIpv4Udp(addresses, ""),
-              FromHex("45 00 00 1c 00 00 00 00 40 11 65 25 0a d5 00 02 0a d5 00 01"
-                      "9c 40 00 8a 00 08 4d 67"));
+    const struct {
+        std::uint32_t destination;
+        std::uint16_t sourcePort;
+        const char* payload;
+        std::string packet; // scapy's, from 10.213.0.2
+    } cases[] = {
+        {0x0AD500FF, 138, "hi!", kBroadcast},
+        {0x0AD50001, 40000, "",
+         FromHex("45 00 00 1c 00 00 00 00 40 11 65 25 0a d5 00 02 0a d5 00 01 9c 40 00 8a 00 08 "
+                 "4d 67")},
+        // Header sums of exactly 0x10000, of 0xFFFF, and one whose first fold carries again.
+        {0x6FFC0000, 138, "",
+         FromHex("45 00 00 1c 00 00 00 00 40 11 ff fe 0a d5 00 02 6f fc 00 00 00 8a 00 8a 00 08 "
+                 "83 f7")},
+        {0x6FFBFFFF, 138, "",
+         FromHex("45 00 00 1c 00 00 00 00 40 11 00 00 0a d5 00 02 6f fb ff ff 00 8a 00 8a 00 08 "
+                 "83 f8")},
+        {0xFFFF6FFC, 138, "",
+         FromHex("45 00 00 1c 00 00 00 00 40 11 ff fe 0a d5 00 02 ff ff 6f fc 00 8a 00 8a 00 08 "
+                 "83 f7")}};
+    for (const auto& c : cases) {
+        Ipv4UdpPacket addresses;
+        addresses.source = 0x0AD50002;
+        addresses.destination = c.destination;
+        addresses.sourcePort = c.sourcePort;
+        addresses.destinationPort = 138;
+        EXPECT_EQ(BuildIpv4Udp(addresses, c.payload), c.packet) << std::hex << c.destination;
+    }
 }
 
 TEST(Ipv4UdpPacket, ReadsAddressesPortsAndOnlyThePayloadTheLengthsGive) {
@@ -69,8 +86,7 @@ TEST(Ipv4UdpPacket, RefusesWhatCannotBeReadInsideThePacket) {
         {"more fragments", 6, 0x20, "an IPv4 fragment"},
         {"a later fragment", 7, 0x01, "an IPv4 fragment"},
         {"UDP length beyond the IP payload", 25, 0x0C, "UDP length outside the IPv4 payload"},
-        {"UDP length below its header", 25, 0x07, "UDP length outside the IPv4 payload"},
-    };
+        {"UDP length below its header", 25, 0x07, "UDP length outside the IPv4 payload"}};
     for (const Refusal& r : refusals) {
         std::string packet = kBroadcast;
         if (r.value < 0)

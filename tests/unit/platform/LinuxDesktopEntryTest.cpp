@@ -30,8 +30,7 @@ TEST(DesktopEntry, ExecLineIsCutAtTheFirstDocumentPlaceholder) {
         {"browser %c %k", "browser %c %k"},
         {"browser", "browser"},
         {"%u", ""},
-        {"browser 100%", "browser 100%"},
-    };
+        {"browser 100%", "browser 100%"}};
     for (const auto& [exec, cut] : cases)
         EXPECT_EQ(CutExecLine(exec), cut) << exec;
 }
@@ -47,8 +46,7 @@ TEST(DesktopEntry, ExecLineSplitsByItsQuotingRules) {
         {"run \"\" x", Args{"run", "", "x"}},
         {"run pre\"fix mid\"post", Args{"run", "prefix midpost"}},
         {"run %i %c %k --name=%%u 100%%", Args{"run", "--name=%u", "100%"}},
-        {"", Args{}},
-    };
+        {"", Args{}}};
     for (const auto& [exec, args] : cases) {
         const auto split = SplitExecLine(exec);
         ASSERT_TRUE(split) << exec;
@@ -148,13 +146,6 @@ TEST_F(MimeHandlerSearch, HiddenEntryHidesTheSameIdFurtherDown) {
     Entry("data/applications/web.desktop", "user-copy %u", true);
     Entry("usr-share/applications/web.desktop", "system-copy %u");
     Write("config/mimeapps.list", "[Default Applications]\ntext/html=web.desktop\n");
-    EXPECT_FALSE(FindMimeHandlerExec(dirs, "text/html"));
-}
-
-TEST_F(MimeHandlerSearch, NothingRegistered) {
-    EXPECT_FALSE(FindMimeHandlerExec(dirs, "text/html"));
-    Write("config/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n");
-    Entry("data/applications/editor.desktop", "editor %f");
     EXPECT_FALSE(FindMimeHandlerExec(dirs, "text/html"));
 }
 

@@ -87,13 +87,11 @@ TEST(BesideSamba, OnlyANameNmbdDoesNotAnswerForGetsANote) {
         const char* what;
         IdentitySources sources;
         const char* nmbdName; // in the note, or nullptr for no note
-    } cases[] = {
-        {"no override", {"", "", kSamba, "desk7"}, nullptr},
-        {"the same name in another case", {"SAMBANAME", "", kSamba, "desk7"}, nullptr},
-        {"not smb.conf's name", {"mine", "", kSamba, "desk7"}, "(SambaName)"},
-        {"not the host's name", {"mine", "", "", "desk7.lan"}, "(desk7)"},
-        {"a bad override is not used", {"bad*name", "", kSamba, "desk7"}, nullptr},
-    };
+    } cases[] = {{"no override", {"", "", kSamba, "desk7"}, nullptr},
+                 {"the same name in another case", {"SAMBANAME", "", kSamba, "desk7"}, nullptr},
+                 {"not smb.conf's name", {"mine", "", kSamba, "desk7"}, "(SambaName)"},
+                 {"not the host's name", {"mine", "", "", "desk7.lan"}, "(desk7)"},
+                 {"a bad override is not used", {"bad*name", "", kSamba, "desk7"}, nullptr}};
     for (const auto& c : cases) {
         const std::string note = NameBesideNote(c.sources);
         if (c.nmbdName == nullptr) {

@@ -25,8 +25,7 @@ public:
     std::vector<std::chrono::milliseconds> refreshes;
     std::vector<BrowseWorkgroup> groups{
         {"OTHERGRP", "HOSTC", {{"HOSTC", "", 1, 0}}},
-        {"WORKGROUP", "", {{"HOSTA", "", 1, 0}, {"HOSTB", "second floor", 3, 0}}},
-    };
+        {"WORKGROUP", "", {{"HOSTA", "", 1, 0}, {"HOSTB", "second floor", 3, 0}}}};
 };
 
 struct Fixture {
@@ -60,20 +59,18 @@ NetResource Group(const std::string& name) {
     return group;
 }
 
-TEST(LinuxNetworkProviderTest, TheTopLevelIsOneNetworkNamedForTheProvider) {
+TEST(LinuxNetworkProviderTest, OneNetworkThenGroupsAfterARefreshAndServersWithBackslashes) {
     Fixture f;
-    std::vector<NetResource> entries;
-    ASSERT_EQ(f.List(nullptr, entries), kNetNoError);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].provider, "NetBIOS over TCP/IP");
-    EXPECT_EQ(entries[0].remoteName, "NetBIOS over TCP/IP");
-    EXPECT_EQ(entries[0].displayType, kDisplayNetwork);
-    EXPECT_EQ(entries[0].usage, kUsageContainer);
+    EXPECT_EQ(f.provider.ComputerName(), "Hosta");
+    std::vector<NetResource> top;
+    ASSERT_EQ(f.List(nullptr, top), kNetNoError);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].provider, "NetBIOS over TCP/IP");
+    EXPECT_EQ(top[0].remoteName, "NetBIOS over TCP/IP");
+    EXPECT_EQ(top[0].displayType, kDisplayNetwork);
+    EXPECT_EQ(top[0].usage, kUsageContainer);
     EXPECT_TRUE(f.source->refreshes.empty()) << "looking up the provider sends nothing";
-}
 
-TEST(LinuxNetworkProviderTest, GroupsComeAfterARefreshAndServersWithTheirBackslashes) {
-    Fixture f;
     const NetResource network = Network();
     std::vector<NetResource> groups;
     ASSERT_EQ(f.List(&network, groups), kNetNoError);
@@ -123,8 +120,7 @@ TEST(LinuxNetworkProviderTest, FailuresAndTheirNumbers) {
         {"unknown workgroup", [](Fixture&) {}, Group("NOWHERE"), kNetErrorNoBrowserServersFound,
          "NOWHERE"},
         {"not a container", [](Fixture&) {}, share, kNetErrorNotContainer, "HOSTA"},
-        {"another provider", [](Fixture&) {}, foreign, kNetErrorBadProvider, "Other Network"},
-    };
+        {"another provider", [](Fixture&) {}, foreign, kNetErrorBadProvider, "Other Network"}};
     for (const Case& c : cases) {
         Fixture f;
         c.arrange(f);
@@ -179,11 +175,6 @@ TEST(LinuxNetworkProviderTest, EnumerationsHandOutWhatFitsTheBuffer) {
     EXPECT_EQ(count, 3u);
     EXPECT_EQ(enumeration->EnumResource(count, size, entries), kNetErrorNoMoreItems);
     EXPECT_EQ(count, 0u);
-}
-
-TEST(LinuxNetworkProviderTest, TheComputerNameIsTheNetbiosIdentitys) {
-    Fixture f;
-    EXPECT_EQ(f.provider.ComputerName(), "Hosta");
 }
 
 } // namespace

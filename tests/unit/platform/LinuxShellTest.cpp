@@ -141,21 +141,6 @@ TEST_F(LinuxShellTest, BrowserFailures) {
     EXPECT_EQ(shell.RunWebBrowser("https://a.example/"), 27);
 }
 
-TEST_F(LinuxShellTest, BrowserCommandLongerThanItsBufferIsRefused) {
-    const std::string out = tmp.File("never");
-    const std::string browser = Recorder("browser", out);
-    RegisterBrowser(browser + " %u");
-    LinuxShell shell(options);
-    const std::string program = browser + " ";
-    const std::string fits(519 - program.size() - 1, 'a');
-    EXPECT_EQ(shell.RunWebBrowser(fits), 42);
-    EXPECT_EQ(WaitForFile(out), fits + "\n");
-    std::filesystem::remove(out);
-    EXPECT_EQ(shell.RunWebBrowser(fits + "a"), 8);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(FileExists(out));
-}
-
 TEST_F(LinuxShellTest, LinkFallsBackToTheBrowserWhenTheOpenerFails) {
     options.opener = Script("opener", "exit 3");
     const std::string out = tmp.File("browser-args");
@@ -166,16 +151,6 @@ TEST_F(LinuxShellTest, LinkFallsBackToTheBrowserWhenTheOpenerFails) {
 
     std::filesystem::remove(tmp.File("config/mimeapps.list"));
     EXPECT_EQ(core::GotoUrl(shell, "https://www.kestrola.example/"), 31);
-}
-
-TEST(ShellCodes, ErrnoMapsToTheNearestCode) {
-    const std::pair<int, int> cases[] = {
-        {ENOENT, 2},  {ENOTDIR, 3},  {ELOOP, 3},  {ENAMETOOLONG, 3}, {EACCES, 5},
-        {EPERM, 5},   {EISDIR, 5},   {ENOMEM, 8}, {E2BIG, 8},        {ENOEXEC, 11},
-        {EINVAL, 11}, {ETXTBSY, 26}, {EAGAIN, 0}, {EMFILE, 0},
-    };
-    for (const auto& [error, code] : cases)
-        EXPECT_EQ(ShellCodeForErrno(error), code) << error;
 }
 
 } // namespace

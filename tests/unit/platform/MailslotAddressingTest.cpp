@@ -24,8 +24,7 @@ TEST(MailslotPath, SplitsServerAndMailslot) {
         {"\\\\PC2\\pipe\\messngr", false, "", ""},
         {"\\\\PC2\\mailslot\\", false, "", ""},
         {"\\\\PC2", false, "", ""},
-        {"", false, "", ""},
-    };
+        {"", false, "", ""}};
     for (const Case& c : cases) {
         MailslotPath parts;
         const bool ok = ParseMailslotPath(c.path, parts).empty();
@@ -49,8 +48,7 @@ TEST(ReceiveRule, AcceptsOurNamesOnly) {
         {kBroadcastDatagram, {"*", 0x00}, true},   {kDirectGroup, {"*", 0x00}, false},
         {kDirectUnique, {"PC1", 0x20}, false},     {kDirectGroup, {"WORKGROUP", 0x1D}, false},
         {kDirectUnique, {"PC2", 0x00}, false},     {kDirectGroup, {"OTHERGRP", 0x00}, false},
-        {kDirectUnique, {"PC", 0x00}, false},
-    };
+        {kDirectUnique, {"PC", 0x00}, false}};
     for (const Case& c : cases) {
         EXPECT_EQ(AcceptsDestination(c.type, c.destination, "PC1", "WORKGROUP"), c.accepted)
             << NameForDisplay(c.destination) << " type " << int(c.type);
@@ -64,13 +62,11 @@ TEST(SendRule, ChoosesDestinationAndRoute) {
         SendRoute route;
     };
     const std::vector<std::string> known = {"SALES"};
-    const Case cases[] = {
-        {"*", {"WORKGROUP", 0}, SendRoute::GroupBroadcast},
-        {"workgroup", {"WORKGROUP", 0}, SendRoute::GroupBroadcast},
-        {"Sales", {"SALES", 0}, SendRoute::GroupBroadcast},
-        {"pc2", {"PC2", 0}, SendRoute::ResolveUnique},
-        {"OTHERGRP", {"OTHERGRP", 0}, SendRoute::ResolveUnique},
-    };
+    const Case cases[] = {{"*", {"WORKGROUP", 0}, SendRoute::GroupBroadcast},
+                          {"workgroup", {"WORKGROUP", 0}, SendRoute::GroupBroadcast},
+                          {"Sales", {"SALES", 0}, SendRoute::GroupBroadcast},
+                          {"pc2", {"PC2", 0}, SendRoute::ResolveUnique},
+                          {"OTHERGRP", {"OTHERGRP", 0}, SendRoute::ResolveUnique}};
     for (const Case& c : cases) {
         const SendPlan plan = PlanSend(c.target, "WorkGroup", known);
         EXPECT_EQ(plan.destination, c.destination) << c.target;

@@ -61,13 +61,11 @@ TEST(MailslotRegistry, EachSourceKeepsItsShareAndDropsAreToldPerSource) {
         Counts waiting, dropped;
     };
     const std::uint64_t share = MailslotRegistry::kSourceShare;
-    const Case cases[] = {
-        {{{1, 300}}, {{1, share}}, {{1, 300 - share}}},
-        {{{2, 3}, {1, 1000}}, {{1, share}, {2, 3}}, {{1, 1000 - share}}},
-        {{{1, 64}, {2, 64}, {3, 64}, {4, 64}, {5, 64}},
-         {{1, 51}, {2, 51}, {3, 51}, {4, 51}, {5, 52}},
-         {{1, 13}, {2, 13}, {3, 13}, {4, 13}, {5, 12}}},
-    };
+    const Case cases[] = {{{{1, 300}}, {{1, share}}, {{1, 300 - share}}},
+                          {{{2, 3}, {1, 1000}}, {{1, share}, {2, 3}}, {{1, 1000 - share}}},
+                          {{{1, 64}, {2, 64}, {3, 64}, {4, 64}, {5, 64}},
+                           {{1, 51}, {2, 51}, {3, 51}, {4, 51}, {5, 52}},
+                           {{1, 13}, {2, 13}, {3, 13}, {4, 13}, {5, 12}}}};
     for (const Case& c : cases) {
         auto registry = std::make_shared<MailslotRegistry>();
         auto reader = registry->Create("MESSNGR");

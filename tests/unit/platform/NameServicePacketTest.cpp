@@ -32,6 +32,15 @@ TEST(NameService, BuildsTheReferenceResponse) {
     EXPECT_EQ(BuildPositiveResponse(0x5678, {"PC2", 0}, 300000, {{0x0000, 0xC0A80114}}), kResponse);
 }
 
+// A broadcast claim of PC1<00> as RFC 1002 (4.2.2) lays it out: the question, then the
+// resource record naming it by a pointer to offset 12.
+TEST(NameService, BuildsTheRegistrationRequest) {
+    EXPECT_EQ(BuildRegistrationRequest(0x1234, {"pc1", 0}, 300000, {0x6000, 0x0AD50002}),
+              FromHex("12 34 29 10 00 01 00 00 00 00 00 01 20 46 41 45 44 44 42 43 41 43 41 43 "
+                      "41 43 41 43 41 43 41 43 41 43 41 43 41 43 41 43 41 43 41 41 41 00 00 20 "
+                      "00 01 c0 0c 00 20 00 01 00 04 93 e0 00 06 60 00 0a d5 00 02"));
+}
+
 TEST(NameService, ReadsQueryAndResponse) {
     const NameServiceParse query = ParseNameServicePacket(AsBytes(kQuery));
     ASSERT_TRUE(query.ok()) << query.refused;

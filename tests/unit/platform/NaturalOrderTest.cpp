@@ -37,7 +37,7 @@ TEST(NaturalOrderTest, OrdersNamesAsFileManagersDo) {
         {" ", "0", -1},
         {"B", "a", -1}, // case counts as given
         {"é", "f", 1},
-        {"\xC3", "a", 1}, // a broken character compares as U+FFFD
+        {"\xC3", "a", 1} // a broken character compares as U+FFFD
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Sign(CompareNaturalOrder(c.first, c.second)), c.order)

@@ -98,18 +98,16 @@ TEST(NetbiosName, RefusesMalformedFields) {
     scoped[33] = 0x03;
     const std::string pointerForward = std::string("\xC0\x02", 2) + good;
     const std::string pointerToPointer = std::string("\xC0\x00", 2) + std::string("\xC0\x00", 2);
-    const Case cases[] = {
-        {"empty", "", 0, false},
-        {"offset at the end", good, good.size(), false},
-        {"length byte not 32", badLength, 0, false},
-        {"character above P", badCharacter, 0, false},
-        {"character below A", lowCharacter, 0, false},
-        {"scope", scoped, 0, false},
-        {"pointer not allowed", std::string("\xC0\x0C", 2), 0, false},
-        {"pointer cut short", std::string("\xC0", 1), 0, true},
-        {"pointer forwards", pointerForward, 0, true},
-        {"pointer to a pointer", pointerToPointer, 2, true},
-    };
+    const Case cases[] = {{"empty", "", 0, false},
+                          {"offset at the end", good, good.size(), false},
+                          {"length byte not 32", badLength, 0, false},
+                          {"character above P", badCharacter, 0, false},
+                          {"character below A", lowCharacter, 0, false},
+                          {"scope", scoped, 0, false},
+                          {"pointer not allowed", std::string("\xC0\x0C", 2), 0, false},
+                          {"pointer cut short", std::string("\xC0", 1), 0, true},
+                          {"pointer forwards", pointerForward, 0, true},
+                          {"pointer to a pointer", pointerToPointer, 2, true}};
     for (const Case& c : cases)
         EXPECT_FALSE(ParseEncodedName(AsBytes(c.bytes), c.offset, c.allowPointer).ok()) << c.what;
     // Every cut of a good name is refused without reading past the cut.

@@ -58,12 +58,6 @@ TEST(LinuxProcessEnvironment, WithoutHomeThePasswordEntryGivesIt) {
     EXPECT_EQ(std::filesystem::path(config).filename(), ".config");
 }
 
-TEST(LinuxProcessEnvironment, KnowsItsExecutable) {
-    const std::string path = CreateProcessEnvironment()->ExecutablePath();
-    EXPECT_EQ(std::filesystem::path(path).filename(), "kestrola_unit_tests");
-    EXPECT_TRUE(std::filesystem::exists(path));
-}
-
 TEST(LinuxProcessEnvironment, MakesFoldersAndChangesTheWorkingDirectory) {
     testing::TempDir dir;
     const auto process = CreateProcessEnvironment();

@@ -44,8 +44,7 @@ TEST(ReceiveDecision, NamePacketsAnsweredForgedOrInConflict) {
          kOther},
         {"a group answer for our workgroup is no conflict",
          nb::BuildPositiveResponse(11, {"WORKGROUP", 0}, 300, {{nb::kGroupNameFlag, kOther}}),
-         kOther, 137, -1, false, 0},
-    };
+         kOther, 137, -1, false, 0}};
     for (const Case& c : cases) {
         ReceiverState state;
         state.oemName = "HOSTB";

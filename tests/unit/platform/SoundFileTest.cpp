@@ -45,42 +45,16 @@ TEST(OpenerTarget, NetworkPathsBecomeSmbUrls) {
     const struct {
         const char* target;
         const char* expected;
-    } cases[] = {
-        {"\\\\host\\share\\dir\\file.txt", "smb://host/share/dir/file.txt"},
-        {"\\\\HOST", "smb://HOST"},
-        {"\\\\host\\my share\\a#b?c%", "smb://host/my%20share/a%23b%3Fc%25"},
-        {"\\\\srv\\d\xC3\xA9", "smb://srv/d%C3%A9"},
-        {"\\single\\backslash", "\\single\\backslash"},
-        {"http://example.org/a b", "http://example.org/a b"},
-        {"\\\\", "\\\\"},
-        {"", ""},
-    };
+    } cases[] = {{"\\\\host\\share\\dir\\file.txt", "smb://host/share/dir/file.txt"},
+                 {"\\\\HOST", "smb://HOST"},
+                 {"\\\\host\\my share\\a#b?c%", "smb://host/my%20share/a%23b%3Fc%25"},
+                 {"\\\\srv\\d\xC3\xA9", "smb://srv/d%C3%A9"},
+                 {"\\single\\backslash", "\\single\\backslash"},
+                 {"http://example.org/a b", "http://example.org/a b"},
+                 {"\\\\", "\\\\"},
+                 {"", ""}};
     for (const auto& c : cases)
         EXPECT_EQ(OpenerTarget(c.target), c.expected) << c.target;
-}
-
-} // namespace
-} // namespace kestrola::platform
-
-#include "TempDir.h"
-#include "platform/linux/LinuxSound.h"
-
-namespace kestrola::platform {
-namespace {
-
-// Every request is logged in order as it is made; the player's own work (which may find no
-// sound system at all here) never holds the caller up or reports anything.
-TEST(LinuxSound, RequestsAreLoggedInOrderWhatEverThePlayerFinds) {
-    testing::TempDir dir;
-    const std::string log = dir.File("sounds.log");
-    {
-        LinuxSound sound({dir.path()}, log);
-        for (int i = 0; i < 3; ++i)
-            sound.PlaySoundFile("missing-" + std::to_string(i) + ".wav");
-        sound.PlaySoundFile("/nonexistent/personal.wav");
-    }
-    EXPECT_EQ(testing::ReadFileBytes(log),
-              "missing-0.wav\nmissing-1.wav\nmissing-2.wav\n/nonexistent/personal.wav\n");
 }
 
 } // namespace
