@@ -22,8 +22,12 @@ TEST(TrayAttention, TipAndBlinkOverTicksUntilTheNewMessageIsRead) {
         h.Arrive(*h.pc2, "WORKGROUP", text);
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(h.Tick().received);
-    h.window->OnCommand(core::kNextButton); // message 1 read, 2 shown
-    h.window->OnCommand(core::kNextButton); // message 2 read, 3 shown (still new)
+    // Messages 1 and 2 read, 3 shown (still new); a change of the counters shows the steady
+    // new-message icon, whatever the blink phase.
+    for (int i = 0; i < 2; ++i) {
+        h.window->OnCommand(core::kNextButton);
+        EXPECT_EQ(h.view.trayCalls.back().icon, M);
+    }
     EXPECT_EQ(h.view.labels[core::kCountersLabel], "3/1");
     const std::size_t tray = h.view.trayCalls.size(), icons = h.view.windowIcons.size();
     for (int i = 0; i < 4; ++i)
@@ -60,6 +64,10 @@ TEST(TrayAttention, BlinkTrayIconAndMinimizeToTray) {
         const std::size_t start = h.view.windowIcons.size();
         for (int i = 0; i < 3; ++i)
             h.Tick();
+        EXPECT_EQ(*std::find_if(h.view.windowIcons.begin(), h.view.windowIcons.end(),
+                                [](AttentionIcon icon) { return icon != N; }),
+                  M)
+            << "blinking starts on the new-message icon";
         const AttentionIcon first = h.view.windowIcons[start], other = first == M ? B : M;
         EXPECT_EQ(Icons(h.view.windowIcons.begin() + start, h.view.windowIcons.end()),
                   (blink ? Icons{first, other, first} : Icons{M, M, M}));
