@@ -225,6 +225,9 @@ TEST(MainWindowCommands, WithoutCheckNetworkIfReplyEveryExpandScans) {
     h.window->OnCommand(core::kNewButton);
     h.window->OnCommand(core::kScanButton);
     EXPECT_EQ(h.network.scansStarted, 3);
+    for (const int command : {core::kPreviousButton, core::kNextButton, core::kDeleteButton})
+        h.window->OnCommand(command);
+    EXPECT_EQ(h.network.scansStarted, 3) << "only those scan";
 }
 
 // "RunMinimized": the first tick only. Without a notification area yet (started before the
