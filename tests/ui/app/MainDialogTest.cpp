@@ -184,33 +184,37 @@ TEST_F(MainDialogTest, TheTimerTakesMessagesInAndBlinks) {
     EXPECT_EQ(window.TrayIconId(), window.WindowIconId());
 }
 
+struct LinkCase {
+    const char *text, *clickOn, *verb, *target;
+};
+
+class MainDialogLinkTest : public MainDialogTest, public ::testing::WithParamInterface<LinkCase> {};
+
 // A double-click selects the whole link under the mouse; "Go to URL" hands it to the shell.
-TEST_F(MainDialogTest, DoubleClickThenGoToUrlOpensTheWholeLink) {
-    const struct {
-        const char *text, *clickOn, *verb, *target;
-    } cases[] = {
-        {"The menu: http://intranet.example/menu?day=2, as usual.", "example", "open",
-         "http://intranet.example/menu?day=2"},
-        {"It is on \\\\FILES\\menu\\today.txt.", "menu", "explore", "\\\\FILES\\menu\\today.txt"}};
-    for (const auto& c : cases) {
-        testing::WriteFileBytes(h.basePath, h.Record("ALICE", "PC1", c.text, 0));
-        h.shell.calls.clear();
-        CEditEx* viewer = Open().ViewerEdit();
-        QTextCursor at(viewer->document());
-        at.setPosition(static_cast<int>(std::string_view(c.text).find(c.clickOn)) + 1);
-        testing::WhenPopup([](QWidget* popup) {
-            auto* menu = qobject_cast<QMenu*>(popup);
-            ASSERT_NE(menu, nullptr);
-            QAction* goTo = menu->actions().at(0);
-            ASSERT_EQ(goTo->text(), QStringLiteral("&Go to URL"));
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(goTo).center());
-        });
-        QTest::mouseDClick(viewer->viewport(), Qt::LeftButton, {}, viewer->cursorRect(at).center());
-        using Calls = std::vector<std::pair<std::string, std::string>>;
-        EXPECT_EQ(h.shell.calls, (Calls{{c.verb, c.target}}));
-        dialog.reset();
-    }
+TEST_P(MainDialogLinkTest, DoubleClickThenGoToUrlOpensTheWholeLink) {
+    const LinkCase c = GetParam();
+    testing::WriteFileBytes(h.basePath, h.Record("ALICE", "PC1", c.text, 0));
+    CEditEx* viewer = Open().ViewerEdit();
+    QTextCursor at(viewer->document());
+    at.setPosition(static_cast<int>(std::string_view(c.text).find(c.clickOn)) + 1);
+    testing::WhenPopup([](QWidget* popup) {
+        auto* menu = qobject_cast<QMenu*>(popup);
+        ASSERT_NE(menu, nullptr);
+        QAction* goTo = menu->actions().at(0);
+        ASSERT_EQ(goTo->text(), QStringLiteral("&Go to URL"));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(goTo).center());
+    });
+    QTest::mouseDClick(viewer->viewport(), Qt::LeftButton, {}, viewer->cursorRect(at).center());
+    using Calls = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(h.shell.calls, (Calls{{c.verb, c.target}}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, MainDialogLinkTest,
+    ::testing::Values(LinkCase{"The menu: http://intranet.example/menu?day=2, as usual.", "example",
+                               "open", "http://intranet.example/menu?day=2"},
+                      LinkCase{"It is on \\\\FILES\\menu\\today.txt.", "menu", "explore",
+                               "\\\\FILES\\menu\\today.txt"}));
 
 TEST_F(MainDialogTest, AlwaysOnTopAndToolTipsFollowTheSettings) {
     h.Set("SystemSettings", "AlwaysOnTop", 1);
