@@ -13,41 +13,42 @@
 #include "platform/linux/LinuxCodePage.h"
 #include "settings/IniProfileStore.h"
 #include "settings/SystemColors.h"
+#include "store/BaseFormat.h"
 #include "window/MainWindow.h"
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kestrola::testing {
 
-/// The main window's rules on in-memory surroundings: an INI store and a base in a fresh
-/// folder, a fixed clock, a loopback network where our computer is PC1 (WORKGROUP) beside PC2
-/// (WORKGROUP) and PC3 (OTHERGRP), and recording fakes for the view, sounds and the shell.
+/// The main window's rules on in-memory surroundings: INI store and base in a fresh folder,
+/// a fixed clock, a loopback network where we are PC1 (WORKGROUP) beside PC2 (WORKGROUP) and
+/// PC3 (OTHERGRP), and recording fakes; view and network log into one `log`.
 class MainWindowHarness {
 public:
+    using Settings = std::vector<std::tuple<std::string, std::string, int>>;
     MainWindowHarness() {
         Set("SystemSettings", "CurrentVersion", "1.0");
         Set("SendRecervieSettings", "BaseFileName", basePath);
         Set("SendRecervieSettings", "HistoryFileName", historyPath);
-        network.log = log;
-        view.log = log;
+        network.log = view.log = log;
     }
     ~MainWindowHarness() {
         if (window)
             window->Destroy();
     }
-
-    /// Writes one setting into the store before the window reads them.
     void Set(const std::string& section, const std::string& key, const std::string& value) {
         store->WriteString(section, key, value);
     }
     void Set(const std::string& section, const std::string& key, int value) {
         store->WriteInt(section, key, value);
     }
-
-    /// Builds the window (reading the settings) and runs its initialisation.
-    core::MainWindow& Start() {
+    /// Writes `settings`, builds the window (reading them) and runs its initialisation.
+    core::MainWindow& Start(const Settings& settings = {}) {
+        for (const auto& [section, key, value] : settings)
+            Set(section, key, value);
         window = std::make_unique<core::MainWindow>(Services(), view);
         view.onEdited = [this] { window->OnTextsEdited(); };
         view.onExpansion = [this](bool expanded) { window->OnExpansionChanged(expanded); };
@@ -66,20 +67,30 @@ public:
         return {*store, colors, *codePage, clock,    *pc1,
                 shell,  sound,  network,   makeBase, &notifications};
     }
-
     /// Sends `text` from `from` to `target` as another program would.
     void Arrive(platform::testing::LoopbackNetwork::Host& from, const std::string& target,
                 const std::string& text) {
-        const std::string bytes =
-            core::EncodeDatagram(*codePage, from.Identity().computerName, target, text);
         std::size_t written = 0;
-        from.WriteMailslot("\\\\" + target + "\\mailslot\\messngr", bytes, written);
+        from.WriteMailslot(
+            "\\\\" + target + "\\mailslot\\messngr",
+            core::EncodeDatagram(*codePage, from.Identity().computerName, target, text), written);
     }
-    /// Delivers raw bytes into PC1's messenger mailslot.
     void ArriveRaw(const std::string& bytes) { pc1->Deliver("MESSNGR", bytes, {}); }
-
-    /// Runs poll ticks until one takes a datagram in (at most `ticks`); its outcome.
     core::ReceiveOutcome Tick() { return window->OnPollTimer(); }
+    /// One stored record; `state` 0 is new.
+    std::string Record(const std::string& from, const std::string& to, const std::string& text,
+                       std::uint8_t state = 1, const std::string& stamp = "09:05:07 , 06/12/2005") {
+        core::MessageRecord r;
+        r.SetBody(core::EncodeDatagram(*codePage, from, to, text));
+        r.state = state;
+        std::copy(stamp.begin(), stamp.end(), r.stamp.begin());
+        return core::EncodeRecord(r);
+    }
+    /// "position counters viewer text".
+    std::string Shown() {
+        return view.labels[core::kPositionLabel] + " " + view.labels[core::kCountersLabel] + " " +
+               view.viewer;
+    }
 
     TempDir dir;
     std::string storePath = dir.File("kestrola-net.INI");

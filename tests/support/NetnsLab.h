@@ -19,7 +19,6 @@ namespace kestrola::testing {
 
 class NetnsLab {
 public:
-    /// Why the lab cannot be built here (not root, no ip command), or empty.
     static std::string SkipReason() {
         if (::geteuid() != 0)
             return "needs root to build network namespaces";
@@ -27,7 +26,6 @@ public:
             return "needs ip (Debian iproute2)";
         return {};
     }
-
     NetnsLab() : m_prefix("kt" + std::to_string(::getpid()) + "-c") {
         RemoveStale();
         Run("ip netns add " + Bridge());
@@ -41,8 +39,6 @@ public:
     }
     NetnsLab(const NetnsLab&) = delete;
     NetnsLab& operator=(const NetnsLab&) = delete;
-
-    /// Adds host `number` with eth0 at 10.213.0.`number`/24; returns its namespace's name.
     std::string AddHost(int number) {
         const std::string ns = m_prefix + std::to_string(number);
         const std::string port = "p" + std::to_string(number);
@@ -56,8 +52,6 @@ public:
         Run("ip -n " + ns + " link set lo up");
         return ns;
     }
-
-    /// Runs `fn` with the calling thread inside namespace `ns`, then steps back out.
     template <class Fn> static auto In(const std::string& ns, Fn fn) {
         const int home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
         const int there = ::open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
@@ -74,8 +68,6 @@ public:
         } back{home};
         return fn();
     }
-
-    /// Runs a shell command; throws when it fails and `required`.
     static void Run(const std::string& command, bool required = true) {
         if (std::system(command.c_str()) != 0 && required)
             throw std::runtime_error("failed: " + command);
@@ -101,9 +93,7 @@ private:
         for (const std::string& name : stale)
             Run("ip netns del " + name + " 2>/dev/null", false);
     }
-
     std::string Bridge() const { return m_prefix + "br"; }
-
     std::string m_prefix;
     std::vector<std::string> m_namespaces;
 };

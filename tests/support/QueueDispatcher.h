@@ -18,7 +18,6 @@ namespace kestrola::testing {
 class QueueDispatcher : public core::UiDispatcher {
 public:
     QueueDispatcher() : m_owner(std::this_thread::get_id()) {}
-
     void Invoke(const std::function<void()>& work) override {
         if (std::this_thread::get_id() == m_owner) {
             work();
@@ -30,9 +29,6 @@ public:
         m_changed.notify_all();
         m_changed.wait(lock, [&] { return done; });
     }
-
-    /// Runs handed-over work on the owner thread until `until` holds (checked after each piece
-    /// and while waiting) or `limit` passes; returns whether it holds.
     bool PumpUntil(const std::function<bool()>& until,
                    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -58,8 +54,6 @@ public:
             m_changed.notify_all();
         }
     }
-
-    /// Pieces of work run so far for other threads.
     int Ran() const {
         const std::lock_guard lock(m_mutex);
         return m_ran;
@@ -70,7 +64,6 @@ private:
         const std::function<void()>* work;
         bool* done;
     };
-
     std::thread::id m_owner;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

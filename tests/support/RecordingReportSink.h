@@ -12,15 +12,12 @@ class RecordingReportSink : public core::ReportSink {
 public:
     RecordingReportSink();
     ~RecordingReportSink() override;
-
     void ShowMessage(int id) override { ids.push_back(id); }
     void ShowText(const std::string& text) override {
         ids.push_back(0);
         texts.push_back(text);
     }
-    /// Returns the recorded ids and forgets them.
     std::vector<int> Take();
-
     std::vector<int> ids;
     std::vector<std::string> texts;
 

@@ -22,7 +22,6 @@ public:
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
     void Set(const std::string& name, const std::string& value) {
         Save(name);
         setenv(name.c_str(), value.c_str(), 1);
@@ -37,7 +36,6 @@ private:
         const char* old = std::getenv(name.c_str());
         m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
     }
-
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 

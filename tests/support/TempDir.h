@@ -11,7 +11,6 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
 

@@ -12,7 +12,6 @@
 namespace kestrola::testing {
 
 namespace {
-
 void WhenShowing(std::function<QWidget*()> find, std::function<void(QWidget*)> action,
                  const char* what) {
     auto* poll = new QTimer(qApp);
@@ -43,7 +42,6 @@ void WhenShowing(std::function<QWidget*()> find, std::function<void(QWidget*)> a
     });
     poll->start(10);
 }
-
 } // namespace
 
 QString ScreensDir() {

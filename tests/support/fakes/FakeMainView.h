@@ -3,6 +3,7 @@
 #include "settings/AppSettings.h"
 #include "window/MainView.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,24 +14,19 @@
 
 namespace kestrola::testing {
 
-/// A main window made of plain fields: the controls' texts, labels, window state, tray and
-/// every request, written to `log` in order. The hooks stand for what the real window does in
-/// return (its edit notifications and its expansion hook).
+/// A main window of plain fields; the calls that tell steps apart go to `log` in order. The
+/// hooks stand for the real window's edit notifications and expansion hook.
 class FakeMainView : public core::MainView {
 public:
     bool AskYesNo(std::string_view question) override {
         Log("AskYesNo");
         questions.emplace_back(question);
-        if (answers.empty())
-            return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return yes;
     }
-    void ShowAboutBox() override {
-        Log("ShowAboutBox");
-        ++aboutBoxes;
-    }
+    void ShowAboutBox() override { Log("ShowAboutBox"); }
     void RunNotice(int textId, int seconds) override {
         Log("RunNotice(" + std::to_string(textId) + ")");
         notices.emplace_back(textId, seconds);
@@ -78,20 +74,12 @@ public:
     core::WindowState State() const override { return state; }
     bool Active() const override { return active; }
     void ShowWindow(core::ShowCommand command) override {
+        using core::ShowCommand;
         shows.push_back(command);
-        switch (command) {
-        case core::ShowCommand::Minimize:
-        case core::ShowCommand::ShowMinimized:
-            state = core::WindowState::Minimized;
-            break;
-        case core::ShowCommand::Hide:
-            state = core::WindowState::Hidden;
-            break;
-        case core::ShowCommand::ShowNormal:
-        case core::ShowCommand::Restore:
-            state = core::WindowState::Normal;
-            break;
-        }
+        state = command == ShowCommand::Hide ? core::WindowState::Hidden
+                : command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized
+                    ? core::WindowState::Minimized
+                    : core::WindowState::Normal;
     }
     void SetForeground() override { ++foregrounds; }
     void SetTopmost(bool value) override {
@@ -99,38 +87,34 @@ public:
         topmost = value;
     }
     bool SetExpanded(bool expand) override {
-        if (expand != expanded) {
-            expanded = expand;
-            if (onExpansion)
-                onExpansion(expanded);
-        }
+        if (expand != std::exchange(expanded, expand) && onExpansion)
+            onExpansion(expanded);
         return true;
     }
     void SetWindowIcon(core::AttentionIcon icon) override { windowIcons.push_back(icon); }
     void SetUrgent(bool value) override { urgent = value; }
     void StartPollTimer(int milliseconds) override {
-        Log("StartPollTimer(" + std::to_string(milliseconds) + ")");
-        pollTimer = milliseconds;
+        Log("StartPollTimer(" + std::to_string(pollTimer = milliseconds) + ")");
     }
     void KillPollTimer() override {
         Log("KillPollTimer");
         pollTimer = 0;
     }
-    void EndDialog() override {
-        Log("EndDialog");
-        ++endDialogs;
-    }
+    void EndDialog() override { Log("EndDialog"); }
     bool TrayAvailable() const override { return trayAvailable; }
     void NotifyTray(core::TrayOperation operation, core::AttentionIcon icon,
                     const std::string& tip) override {
-        static const char* const kNames[] = {"Add", "Modify", "Delete"};
         if (operation != core::TrayOperation::Modify)
-            Log(std::string("NotifyTray(") + kNames[static_cast<int>(operation)] + ")");
+            Log(operation == core::TrayOperation::Add ? "NotifyTray(Add)" : "NotifyTray(Delete)");
         trayCalls.push_back({operation, icon, tip});
     }
     void ShowTrayMenu() override { ++trayMenus; }
     void ShowPassiveNotice(const std::string& text) override {
         Log("ShowPassiveNotice(" + text + ")");
+    }
+    /// How often `entry` is in the log.
+    long Count(const std::string& entry) const {
+        return std::count(log->begin(), log->end(), entry);
     }
 
     struct TrayCall {
@@ -138,13 +122,8 @@ public:
         core::AttentionIcon icon;
         std::string tip;
     };
-
-    // The controls.
-    std::string composer;
-    std::string viewer;
-    std::string recipient;
+    std::string composer, viewer, recipient, title;
     std::map<int, std::string> labels;
-    std::string title;
     std::vector<std::string> recipientList;
     int focus = 0;
     int caretAtEnd = 0;
@@ -154,8 +133,6 @@ public:
     std::map<int, core::ButtonLook> buttonLooks;
     std::map<int, std::pair<core::ColorRef, core::ColorRef>> editColours;
     std::map<int, core::LogFont> editFonts;
-
-    // The window.
     core::WindowState state = core::WindowState::Normal;
     bool active = true;
     std::vector<core::ShowCommand> shows;
@@ -165,27 +142,19 @@ public:
     std::vector<core::AttentionIcon> windowIcons;
     bool urgent = false;
     int pollTimer = 0;
-    int endDialogs = 0;
-
-    // The tray and the dialogs.
     bool trayAvailable = true;
     std::vector<TrayCall> trayCalls;
     int trayMenus = 0;
     std::deque<bool> answers;
     std::vector<std::string> questions;
-    int aboutBoxes = 0;
     std::vector<std::pair<int, int>> notices;
-
     std::function<void()> onEdited;
     std::function<void(bool)> onExpansion;
     std::function<void()> duringNotice;
-    std::shared_ptr<std::vector<std::string>> log;
+    std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();
 
 private:
-    void Log(const std::string& line) {
-        if (log)
-            log->push_back(line);
-    }
+    void Log(const std::string& line) { log->push_back(line); }
 };
 
 } // namespace kestrola::testing

@@ -21,7 +21,6 @@ public:
         Node* parent = nullptr;
         std::vector<std::unique_ptr<Node>> children;
     };
-
     bool UseSystemImageList() override {
         Note("system images");
         imageList = "system";
@@ -86,8 +85,6 @@ public:
         Note(std::to_string(control) + " " + text);
         labels[control] = text;
     }
-
-    /// Finds the item with `path` ("GROUP" or "GROUP/PC"), or kNoItem.
     Item Find(const std::string& path) const {
         const Node* at = &m_root;
         std::size_t from = 0;
@@ -106,7 +103,6 @@ public:
         }
         return kNoItem;
     }
-    /// The tree as lines "GROUP" and "GROUP/PC" in tree order.
     std::vector<std::string> Lines() const {
         std::vector<std::string> out;
         for (const auto& group : m_root.children) {
@@ -117,7 +113,6 @@ public:
         return out;
     }
     Node& Root() { return m_root; }
-
     bool systemImages = true;
     std::string imageList = "none";
     std::vector<int> ownIcons;
@@ -134,7 +129,6 @@ private:
         Check();
         log.push_back(std::move(what));
     }
-
     std::thread::id m_owner = std::this_thread::get_id();
     Node m_root;
 };

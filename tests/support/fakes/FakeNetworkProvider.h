@@ -15,59 +15,28 @@ namespace kestrola::platform::testing {
 /// group enumeration (so that a scan can be caught while it runs). Thread-safe.
 class FakeNetworkProvider : public NetworkProvider {
 public:
-    /// What one container gives.
     struct Container {
         std::uint32_t openError = kNetNoError; ///< returned by OpenEnum
         std::uint32_t enumError = kNetNoError; ///< returned by every EnumResource call
         std::vector<NetResource> entries;
     };
-
     std::string providerName = "Fake Network";
     std::string computerName = "THISPC";
-
-    /// The top level (one entry for the network unless changed).
     Container top;
-    /// The network's groups, and the entries of each group by its name.
     Container groups;
     std::map<std::string, Container> members;
-
     FakeNetworkProvider() { top.entries.push_back(Network()); }
-
     /// The network's entry, as the top level lists it.
-    NetResource Network() const {
-        return {kResourceGlobalNet,
-                kResourceTypeAny,
-                kDisplayNetwork,
-                kUsageContainer,
-                {},
-                providerName,
-                {},
-                providerName};
-    }
+    NetResource Network() const { return Entry(kDisplayNetwork, providerName); }
     /// Adds a workgroup with computers (given bare; listed as "\\NAME").
     void AddGroup(const std::string& name, const std::vector<std::string>& computers,
                   std::uint32_t displayType = kDisplayGroup) {
         const std::lock_guard lock(m_mutex);
-        groups.entries.push_back({kResourceGlobalNet,
-                                  kResourceTypeAny,
-                                  displayType,
-                                  kUsageContainer,
-                                  {},
-                                  name,
-                                  {},
-                                  providerName});
-        Container& group = members[name];
+        groups.entries.push_back(Entry(displayType, name));
+        Container& group = members[name]; // listed even when empty
         for (const std::string& computer : computers)
-            group.entries.push_back({kResourceGlobalNet,
-                                     kResourceTypeAny,
-                                     kDisplayServer,
-                                     kUsageContainer,
-                                     {},
-                                     "\\\\" + computer,
-                                     {},
-                                     providerName});
+            group.entries.push_back(Entry(kDisplayServer, "\\\\" + computer));
     }
-
     /// Makes the next group enumerations wait in OpenEnum until `Release`.
     void Hold() {
         const std::lock_guard lock(m_mutex);
@@ -80,17 +49,14 @@ public:
         }
         m_changed.notify_all();
     }
-    /// Whether a group enumeration waits at the gate now.
     bool Waiting() const {
         const std::lock_guard lock(m_mutex);
         return m_waiting > 0;
     }
-    /// Every OpenEnum so far: "top", "groups" or "group NAME", with the container's provider.
     std::vector<std::string> Opened() const {
         const std::lock_guard lock(m_mutex);
         return m_opened;
     }
-
     std::uint32_t OpenEnum(std::uint32_t /*scope*/, std::uint32_t /*type*/, std::uint32_t /*usage*/,
                            const NetResource* container,
                            std::unique_ptr<ResourceEnumeration>& enumeration) override {
@@ -123,7 +89,6 @@ public:
             std::make_unique<Failing>(ListEnumeration(chosen->entries), chosen->enumError);
         return kNetNoError;
     }
-
     std::string LastErrorText() const override {
         const std::lock_guard lock(m_mutex);
         return m_lastError;
@@ -131,6 +96,10 @@ public:
     std::string ComputerName() const override { return computerName; }
 
 private:
+    NetResource Entry(std::uint32_t displayType, const std::string& name) const {
+        return {kResourceGlobalNet, kResourceTypeAny, displayType, kUsageContainer, {}, name, {},
+                providerName};
+    }
     // Passes through unless told to fail.
     class Failing : public ResourceEnumeration {
     public:
@@ -149,7 +118,6 @@ private:
         std::unique_ptr<ResourceEnumeration> m_inner;
         std::uint32_t m_error;
     };
-
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_held = false;

@@ -41,7 +41,6 @@ public:
         marker = std::make_unique<Marker>(heldMarkers, name);
         return MarkerResult::Created;
     }
-
     std::string executablePath = "/opt/kestrola/kestrola-net";
     std::string configFolder = "/home/user/.config";
     std::string dataFolder = "/home/user/.local/share";

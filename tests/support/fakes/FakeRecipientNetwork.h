@@ -10,7 +10,7 @@
 
 namespace kestrola::testing {
 
-/// A network neighbourhood made of plain fields; every call is written to `log` when given.
+/// A network neighbourhood of plain fields; the calls go to `log`.
 class FakeRecipientNetwork : public core::RecipientNetwork {
 public:
     int StopMessengerService(int exitFlag) override {
@@ -32,8 +32,7 @@ public:
     void StartScan() override {
         Log("StartScan");
         ++scansStarted;
-        if (finishScansAtOnce)
-            scanned = 1;
+        scanned = finishScansAtOnce ? 1 : scanned;
     }
     int IsScanning() const override { return scanning; }
     int HasScanned() const override { return scanned; }
@@ -49,21 +48,14 @@ public:
 
     bool providerFound = true;
     bool finishScansAtOnce = true;
-    int scanning = 0;
-    int scanned = 0;
-    int scansStarted = 0;
-    int fastScan = -1;
-    int messengerWarnings = -1;
+    int scanning = 0, scanned = 0, scansStarted = 0, fastScan = -1, messengerWarnings = -1;
     std::vector<std::string> checked;
     std::string localName = "Pc1";
     std::string localNameUpper = "PC1";
-    std::shared_ptr<std::vector<std::string>> log;
+    std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();
 
 private:
-    void Log(const std::string& line) {
-        if (log)
-            log->push_back(line);
-    }
+    void Log(const std::string& line) { log->push_back(line); }
 };
 
 } // namespace kestrola::testing

@@ -18,18 +18,13 @@ namespace kestrola::platform::testing {
 /// Counts listings per folder and records every command it carries out.
 class FakeShellNamespace : public ShellNamespace {
 public:
-    /// The code of a folder that is not there.
     static constexpr int kMissing = 1;
-
-    /// Adds folder `name` to folder `parent` ("" for none); returns its location.
     std::string AddFolder(const std::string& parent, const std::string& name) {
         return Add(parent, name, true);
     }
-    /// Adds a non-folder object `name` to folder `parent`.
     std::string AddFile(const std::string& parent, const std::string& name) {
         return Add(parent, name, false);
     }
-
     std::optional<std::string> SpecialFolderLocation(int folderId) override {
         const auto found = specialFolders.find(folderId);
         if (found == specialFolders.end())
@@ -37,7 +32,6 @@ public:
         return found->second;
     }
     std::string DesktopLocation() override { return desktop; }
-
     ShellListing EnumerateFolder(const std::string& location) override {
         std::lock_guard lock(m_mutex);
         ++m_listed[location];
@@ -55,12 +49,10 @@ public:
             listing.entries.push_back(EntryFor(child));
         return listing;
     }
-
     int CompareEntries(const ShellEntry& first, const ShellEntry& second) override {
         return CompareNaturalOrder(core::AsciiLower(first.displayName),
                                    core::AsciiLower(second.displayName));
     }
-
     ShellMenu QueryContextMenu(const ShellEntry& entry) override {
         std::lock_guard lock(m_mutex);
         queried.push_back(entry.location);
@@ -77,25 +69,19 @@ public:
         }
         return menu;
     }
-
     ShellStatus InvokeCommand(const ShellEntry& entry, const ShellCommand& command) override {
         std::lock_guard lock(m_mutex);
         invoked.emplace_back(entry.location, command.label);
         return invokeStatus;
     }
-
-    /// How often folder `location` has been listed.
     int TimesListed(const std::string& location) const {
         std::lock_guard lock(m_mutex);
         const auto found = m_listed.find(location);
         return found == m_listed.end() ? 0 : found->second;
     }
-
     std::map<int, std::string> specialFolders{{kNetworkPlacesFolder, "net"}};
     std::string desktop = "desktop";
-    /// Folders whose listing fails, with the code it fails with.
     std::map<std::string, int> failing;
-    /// Has-sub-folder attributes that differ from the content.
     std::map<std::string, bool> hasSubFolders;
     ShellStatus menuStatus;
     ShellStatus invokeStatus;
@@ -111,7 +97,6 @@ private:
             m_children.try_emplace(location);
         return location;
     }
-
     ShellEntry EntryFor(const std::string& location) const {
         ShellEntry entry;
         entry.name = m_names.at(location);
@@ -129,7 +114,6 @@ private:
             entry.hasSubFolders = forced->second;
         return entry;
     }
-
     mutable std::mutex m_mutex;
     std::map<std::string, std::vector<std::string>> m_children;
     std::map<std::string, std::string> m_names;

@@ -24,7 +24,6 @@ public:
         bool expandedOnce = false;
         bool checked = false;
     };
-
     void DeleteAllItems() override {
         nodes.clear();
         roots.clear();
@@ -97,9 +96,6 @@ public:
         return menuChoice;
     }
     void CopyText(const std::string& text) override { clipboard = text; }
-
-    /// The item reached by following display texts from the root, such as "Office/Alpha";
-    /// kRoot when there is none.
     Item Find(const std::string& path) {
         Item item = kRoot;
         std::istringstream parts(path);
@@ -116,14 +112,12 @@ public:
         }
         return item;
     }
-    /// The texts of the children of `parent`, in tree order.
     std::vector<std::string> Texts(Item parent = kRoot) {
         std::vector<std::string> texts;
         for (Item child : ChildrenOf(parent))
             texts.push_back(nodes[child].shown.text);
         return texts;
     }
-
     std::map<Item, Node> nodes;
     std::vector<Item> roots;
     std::function<void(Item)> onExpanding;
@@ -140,7 +134,6 @@ private:
     const std::vector<Item>& ChildrenOf(Item parent) const {
         return parent == kRoot ? roots : nodes.at(parent).children;
     }
-
     Item m_next = 1;
 };
 

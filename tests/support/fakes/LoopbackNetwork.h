@@ -31,15 +31,10 @@ struct CarriedDatagram {
 class LoopbackNetwork : public std::enable_shared_from_this<LoopbackNetwork> {
 public:
     class Host;
-
     static std::shared_ptr<LoopbackNetwork> Create() {
         return std::shared_ptr<LoopbackNetwork>(new LoopbackNetwork());
     }
-
-    /// A new host with its own local mailslots; it stays on the network while it lives.
     std::shared_ptr<Host> AddHost(const std::string& computerName, const std::string& workgroup);
-
-    /// Every datagram carried so far, oldest first.
     std::vector<CarriedDatagram> Carried() const {
         const std::lock_guard lock(m_mutex);
         return m_carried;
@@ -48,7 +43,6 @@ public:
 private:
     LoopbackNetwork() = default;
     MailslotResult Carry(Host& sender, const netbios::MailslotPath& path, std::string_view bytes);
-
     mutable std::mutex m_mutex;
     std::vector<std::weak_ptr<Host>> m_hosts;
     std::vector<CarriedDatagram> m_carried;
@@ -61,7 +55,6 @@ class LoopbackNetwork::Host : public Mailslots {
 public:
     Host(std::shared_ptr<LoopbackNetwork> network, NetbiosIdentity identity, std::uint32_t address)
         : m_network(std::move(network)), m_identity(std::move(identity)), m_address(address) {}
-
     MailslotResult CreateMailslot(const std::string& path,
                                   std::unique_ptr<MailslotReader>& reader) override {
         netbios::MailslotPath parts;
@@ -75,7 +68,6 @@ public:
         reader = std::make_unique<SwitchedReader>(*this, std::move(created));
         return {};
     }
-
     MailslotResult WriteMailslot(const std::string& path, std::string_view bytes,
                                  std::size_t& written) override {
         written = 0;
@@ -97,10 +89,8 @@ public:
             written = shortWriteBy < bytes.size() ? bytes.size() - shortWriteBy : 0;
         return result;
     }
-
     MailslotResult ResolveName(const std::string& name, std::uint8_t suffix,
                                std::vector<ResolvedName>& answers) override;
-
     std::vector<std::string> TakeNotices() override { return std::exchange(notices, {}); }
     NetbiosIdentity Identity() const override { return m_identity; }
     std::vector<NetworkInterface> Interfaces() const override {
@@ -108,13 +98,10 @@ public:
             return {};
         return {{"loop0", m_address, 0xFFFFFF00, m_address | 0xFF}};
     }
-
     std::uint32_t Address() const { return m_address; }
-    /// Files `bytes` into this host's local mailslot `mailslot` as if they had arrived.
     bool Deliver(const std::string& mailslot, const std::string& bytes, DatagramOrigin origin) {
         return m_registry->File(mailslot, bytes, std::move(origin));
     }
-
     bool portTaken = false;           ///< CreateMailslot fails as with a port held elsewhere
     bool infoFails = false;           ///< GetInfo of its mailslots fails
     bool readFails = false;           ///< Read of its mailslots fails
@@ -123,7 +110,6 @@ public:
     std::size_t shortWriteBy = 0;     ///< WriteMailslot reports this many bytes fewer
     int writes = 0;                   ///< WriteMailslot calls so far
     std::vector<std::string> notices; ///< what the network layer has for the user
-
 private:
     // Passes through to the registry's reader unless a switch says otherwise.
     class SwitchedReader : public MailslotReader {
@@ -145,7 +131,6 @@ private:
         Host& m_host;
         std::unique_ptr<MailslotReader> m_inner;
     };
-
     std::shared_ptr<LoopbackNetwork> m_network;
     NetbiosIdentity m_identity;
     std::uint32_t m_address;
@@ -207,7 +192,6 @@ inline MailslotResult LoopbackNetwork::Carry(Host& sender, const netbios::Mailsl
     carried.type = unique ? netbios::kDirectUnique : netbios::kDirectGroup;
     carried.mailslot = std::string(netbios::kMailslotPrefix) + core::AsciiUpper(path.mailslot);
     carried.bytes = std::string(bytes);
-
     std::vector<std::shared_ptr<Host>> receivers;
     {
         const std::lock_guard lock(m_mutex);

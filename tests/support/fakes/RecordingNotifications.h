@@ -20,9 +20,7 @@ public:
         shown.push_back({summary, body});
         click = std::move(onActivated);
     }
-
     std::vector<Shown> shown;
-    /// What a click on the last notification does.
     std::function<void()> click;
 };
 

@@ -20,10 +20,8 @@ public:
         browserRuns.push_back(url);
         return browserResult;
     }
-
     int result = 42;
     std::vector<std::pair<std::string, std::string>> calls;
-    /// What the browser fallback answers; nothing means no browser is registered.
     std::optional<int> browserResult;
     std::vector<std::string> browserRuns;
 };

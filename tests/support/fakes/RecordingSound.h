@@ -11,7 +11,6 @@ namespace kestrola::platform::testing {
 class RecordingSound : public Sound {
 public:
     void PlaySoundFile(const std::string& name) override { played.push_back(name); }
-
     std::vector<std::string> played;
 };
 

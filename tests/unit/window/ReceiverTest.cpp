@@ -1,7 +1,6 @@
 #include "FileSizeLimit.h"
 #include "MainWindowHarness.h"
 #include "base/StatusTexts.h"
-#include "store/BaseFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -10,56 +9,34 @@ namespace {
 
 using core::WindowState;
 
-std::string Stored(const platform::CodePage& codePage, const std::string& text) {
-    core::MessageRecord r;
-    r.SetBody(core::EncodeDatagram(codePage, "PC3", "WORKGROUP", text));
-    r.state = 1;
-    const std::string stamp = "08:00:00 , 01/01/2006";
-    std::copy(stamp.begin(), stamp.end(), r.stamp.begin());
-    return core::EncodeRecord(r);
+// "AutoShowNewMSG" 1 shows each arrival; 0 shows only the first on an empty base.
+TEST(Receive, ShowingFollowsAutoShowNewMsg) {
+    const struct {
+        int autoShow;
+        bool oldMessages; // two read messages stored before
+        const char *afterFirst, *afterSecond;
+    } cases[] = {{0, false, "1 1/1 first", "1 2/2 first"},
+                 {0, true, "1 3/1 old 1", "1 4/2 old 1"},
+                 {1, false, "1 1/1 first", "2 2/2 second"},
+                 {1, true, "3 3/1 first", "4 4/2 second"}};
+    for (const auto& c : cases) {
+        MainWindowHarness h;
+        if (c.oldMessages)
+            WriteFileBytes(h.basePath, h.Record("PC3", "WORKGROUP", "old 1") +
+                                           h.Record("PC3", "WORKGROUP", "old 2"));
+        h.Start({{"EventsSettings", "AutoShowNewMSG", c.autoShow}});
+        h.Arrive(*h.pc2, "PC1", "first");
+        h.Arrive(*h.pc2, "PC1", "second");
+        EXPECT_TRUE(h.Tick().received);
+        EXPECT_EQ(h.Shown(), c.afterFirst);
+        EXPECT_TRUE(h.Tick().received);
+        EXPECT_EQ(h.Shown(), c.afterSecond);
+    }
 }
-
-struct ShowCase {
-    int autoShow;
-    bool fullBase; // two read messages stored before
-    // After the first and after the second arrival: position, counters, viewer text.
-    std::string afterFirst;
-    std::string afterSecond;
-};
-
-class ReceiveShowing : public ::testing::TestWithParam<ShowCase> {};
-
-TEST_P(ReceiveShowing, FollowsAutoShowNewMsg) {
-    const ShowCase c = GetParam();
-    MainWindowHarness h;
-    h.Set("EventsSettings", "AutoShowNewMSG", c.autoShow);
-    if (c.fullBase)
-        WriteFileBytes(h.basePath, Stored(*h.codePage, "old 1") + Stored(*h.codePage, "old 2"));
-    h.Start();
-    const auto state = [&h] {
-        return h.view.labels[core::kPositionLabel] + " " + h.view.labels[core::kCountersLabel] +
-               " " + h.view.viewer;
-    };
-    h.Arrive(*h.pc2, "PC1", "first");
-    h.Arrive(*h.pc2, "PC1", "second");
-    EXPECT_TRUE(h.Tick().received);
-    EXPECT_EQ(state(), c.afterFirst);
-    EXPECT_TRUE(h.Tick().received);
-    EXPECT_EQ(state(), c.afterSecond);
-    EXPECT_EQ(h.window->Base().Count(), c.fullBase ? 4u : 2u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Matrix, ReceiveShowing,
-                         ::testing::Values(ShowCase{0, false, "1 1/1 first", "1 2/2 first"},
-                                           ShowCase{0, true, "1 3/1 old 1", "1 4/2 old 1"},
-                                           ShowCase{1, false, "1 1/1 first", "2 2/2 second"},
-                                           ShowCase{1, true, "3 3/1 first", "4 4/2 second"}));
 
 TEST(Receive, AMessageNotShownIsDecodedOnItsOwnForTheLogAndTheSound) {
     MainWindowHarness h;
-    h.Set("EventsSettings", "AutoShowNewMSG", 0);
-    h.Set("SendRecervieSettings", "History", 1);
-    h.Start();
+    h.Start({{"EventsSettings", "AutoShowNewMSG", 0}, {"SendRecervieSettings", "History", 1}});
     h.Arrive(*h.pc3, "WORKGROUP", "to all");
     ASSERT_TRUE(h.Tick().shown);
     h.Arrive(*h.pc2, "PC1", "just for you");
@@ -72,18 +49,20 @@ TEST(Receive, AMessageNotShownIsDecodedOnItsOwnForTheLogAndTheSound) {
     EXPECT_EQ(h.view.viewer, "to all");
     h.window->OnCommand(core::kReplyButton);
     EXPECT_EQ(h.view.recipient, "PC3");
-    const std::string log = ReadFileBytes(h.historyPath);
     EXPECT_NE(
-        log.find("From: PC2\r\nTo:   PC1\r\nDate: 14:03:0906/01/2006\r\n\r\njust for you\r\n"),
-        std::string::npos)
-        << log;
+        ReadFileBytes(h.historyPath)
+            .find("From: PC2\r\nTo:   PC1\r\nDate: 14:03:0906/01/2006\r\n\r\njust for you\r\n"),
+        std::string::npos);
 }
 
-TEST(Receive, BusyTicksTakeNothingAndOneDatagramComesPerTick) {
+// One datagram per tick, none while busy; a repeat is flagged but stored and announced, and
+// the window for repeats closes after three quiet ticks.
+TEST(Receive, OneDatagramPerTickNoneWhileBusyAndRepeatsFlagged) {
     MainWindowHarness h;
     h.Start();
-    h.Arrive(*h.pc2, "PC1", "one");
-    h.Arrive(*h.pc2, "PC1", "two");
+    const std::string bytes = core::EncodeDatagram(*h.codePage, "PC2", "PC1", "again");
+    h.ArriveRaw(bytes);
+    h.ArriveRaw(bytes);
     {
         const core::BusyScope busy = h.window->GetViewer().HoldBusy();
         for (int i = 0; i < 3; ++i) {
@@ -93,124 +72,88 @@ TEST(Receive, BusyTicksTakeNothingAndOneDatagramComesPerTick) {
         }
         EXPECT_EQ(h.window->Base().Count(), 0u);
     }
-    EXPECT_TRUE(h.Tick().received);
-    EXPECT_EQ(h.window->Base().Count(), 1u);
-    EXPECT_TRUE(h.Tick().received);
-    EXPECT_EQ(h.window->Base().Count(), 2u);
-    EXPECT_FALSE(h.Tick().received);
-}
-
-struct AnnounceCase {
-    std::string target;
-    int personalSound;
-    int groupSound;
-    int upOnPersonal;
-    int upOnPopup;
-    std::vector<std::string> sounds;
-    bool raised;
-};
-
-class ReceiveAnnouncing : public ::testing::TestWithParam<AnnounceCase> {};
-
-TEST_P(ReceiveAnnouncing, SoundAndRaiseByPersonalOrGroup) {
-    const AnnounceCase c = GetParam();
-    MainWindowHarness h;
-    h.Set("EventsSettings", "EnablePersonalSound", c.personalSound);
-    h.Set("EventsSettings", "EnableGroupSound", c.groupSound);
-    h.Set("EventsSettings", "UpWindowOnPersonal", c.upOnPersonal);
-    h.Set("EventsSettings", "UpWindowOnPopup", c.upOnPopup);
-    h.Set("EventsSettings", "PersonalSoundFile", "mine.wav");
-    h.Start();
-    h.view.state = WindowState::Hidden;
-    if (c.target.empty())
-        h.ArriveRaw(std::string("PC2\0\0text\0", 10)); // the recipient decodes as "//Error"
-    else
-        h.ArriveRaw(core::EncodeDatagram(*h.codePage, "PC2", "", "x").replace(4, 0, c.target));
-    ASSERT_TRUE(h.Tick().received);
-    EXPECT_EQ(h.sound.played, c.sounds);
-    EXPECT_EQ(h.view.state == WindowState::Normal, c.raised);
-}
-
-INSTANTIATE_TEST_SUITE_P(Matrix, ReceiveAnnouncing,
-                         ::testing::Values(AnnounceCase{"PC1", 1, 1, 1, 0, {"mine.wav"}, true},
-                                           AnnounceCase{"pc1", 1, 1, 0, 1, {"mine.wav"}, false},
-                                           AnnounceCase{"PC1", 0, 1, 1, 1, {}, true},
-                                           AnnounceCase{
-                                               "WORKGROUP", 1, 1, 1, 0, {"group.wav"}, false},
-                                           AnnounceCase{"*", 1, 2, 0, 1, {}, true},
-                                           AnnounceCase{"PC2", 1, 1, 0, 1, {"group.wav"}, true},
-                                           AnnounceCase{"", 1, 1, 1, 0, {"group.wav"}, false}));
-
-TEST(Receive, ARepeatedDatagramIsFlaggedButStoredAndAnnouncedAgain) {
-    MainWindowHarness h;
-    h.Start();
-    const std::string bytes = core::EncodeDatagram(*h.codePage, "PC2", "PC1", "again");
-    h.ArriveRaw(bytes);
-    h.ArriveRaw(bytes);
     EXPECT_FALSE(h.Tick().duplicate);
+    EXPECT_EQ(h.window->Base().Count(), 1u);
     EXPECT_TRUE(h.Tick().duplicate);
     EXPECT_EQ(h.window->Base().Count(), 2u);
     EXPECT_EQ(h.sound.played.size(), 2u);
-    // With the default window of two ticks it has closed after three quiet ones.
     for (int i = 0; i < 3; ++i)
-        h.Tick();
+        EXPECT_FALSE(h.Tick().received);
     h.ArriveRaw(bytes);
     EXPECT_FALSE(h.Tick().duplicate);
 }
 
-struct WaitCase {
-    int autoShow;
-    bool oldRecord;
-    // While the base cannot take them, then once it can: position, counters, viewer text.
-    std::string whileFull;
-    std::string afterwards;
-    std::string replyTo; // Reply answers the message on display, stored or not
-};
-
-class ReceiveIntoAFullBase : public ::testing::TestWithParam<WaitCase> {};
-
-TEST_P(ReceiveIntoAFullBase, MessagesWaitInOrderAndAreShownWithoutAPosition) {
-    const WaitCase c = GetParam();
-    MainWindowHarness h;
-    h.Set("EventsSettings", "AutoShowNewMSG", c.autoShow);
-    if (c.oldRecord)
-        WriteFileBytes(h.basePath, Stored(*h.codePage, "old"));
-    h.Start();
-    const auto state = [&h] {
-        return h.view.labels[core::kPositionLabel] + " " + h.view.labels[core::kCountersLabel] +
-               " " + h.view.viewer;
-    };
-    h.Arrive(*h.pc2, "PC1", "first");
-    h.Arrive(*h.pc3, "PC1", "second");
-    {
-        const FileSizeLimit full(c.oldRecord ? 60 : 4);
-        EXPECT_FALSE(h.Tick().stored);
-        EXPECT_FALSE(h.Tick().stored);
-        EXPECT_EQ(state(), c.whileFull);
-        h.window->OnCommand(core::kReplyButton);
-        EXPECT_EQ(h.view.recipient, c.replyTo);
+TEST(Receive, SoundAndRaiseByPersonalOrGroup) {
+    const struct {
+        std::string target; // "": the recipient decodes as "//Error"
+        int personalSound, groupSound, upOnPersonal, upOnPopup;
+        std::vector<std::string> sounds;
+        bool raised;
+    } cases[] = {{"PC1", 1, 1, 1, 0, {"mine.wav"}, true},
+                 {"pc1", 1, 1, 0, 1, {"mine.wav"}, false},
+                 {"PC1", 0, 1, 1, 1, {}, true},
+                 {"WORKGROUP", 1, 1, 1, 0, {"group.wav"}, false},
+                 {"*", 1, 2, 0, 1, {}, true},
+                 {"PC2", 1, 1, 0, 1, {"group.wav"}, true},
+                 {"", 1, 1, 1, 0, {"group.wav"}, false}};
+    for (const auto& c : cases) {
+        MainWindowHarness h;
+        h.Set("EventsSettings", "PersonalSoundFile", "mine.wav");
+        h.Start({{"EventsSettings", "EnablePersonalSound", c.personalSound},
+                 {"EventsSettings", "EnableGroupSound", c.groupSound},
+                 {"EventsSettings", "UpWindowOnPersonal", c.upOnPersonal},
+                 {"EventsSettings", "UpWindowOnPopup", c.upOnPopup}});
+        h.view.state = WindowState::Hidden;
+        h.ArriveRaw(
+            c.target.empty()
+                ? std::string("PC2\0\0text\0", 10)
+                : core::EncodeDatagram(*h.codePage, "PC2", "", "x").replace(4, 0, c.target));
+        ASSERT_TRUE(h.Tick().received);
+        EXPECT_EQ(h.sound.played, c.sounds) << c.target << c.groupSound;
+        EXPECT_EQ(h.view.state == WindowState::Normal, c.raised) << c.target << c.upOnPopup;
     }
-    EXPECT_EQ(h.reports.Take(), std::vector<int>{core::kOpenWriteCreateFile}) << "told once";
-    EXPECT_FALSE(h.Tick().received);
-    EXPECT_EQ(state(), c.afterwards);
-    core::MessageBase reloaded(h.basePath, h.historyPath, h.clock);
-    ASSERT_TRUE(reloaded.LoadIndex());
-    core::MessageRecord r;
-    ASSERT_EQ(reloaded.ReadRecord(reloaded.Count(), r), core::MessageBase::kRead);
-    EXPECT_EQ(r.BodyBytes(), core::EncodeDatagram(*h.codePage, "PC3", "PC1", "second"));
-    EXPECT_TRUE(h.reports.Take().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, ReceiveIntoAFullBase,
-                         ::testing::Values(WaitCase{0, false, "- 0/0 first", "1 2/2 first", "PC2"},
-                                           WaitCase{1, true, "- 1/0 second", "3 3/2 second", "PC3"},
-                                           WaitCase{0, true, "1 1/0 old", "1 3/2 old", "PC3"}));
-
-TEST(Receive, DeletingAMessageThatWaitsLeavesTheStoredOnes) {
+// While the base cannot take them, messages wait in order (shown without a position; Reply
+// answers the one on display) and are stored once it can; the failure is told once.
+TEST(Receive, MessagesWaitForAFullBaseInOrder) {
+    const struct {
+        int autoShow;
+        bool oldRecord;
+        const char *whileFull, *afterwards, *replyTo;
+    } cases[] = {{0, false, "- 0/0 first", "1 2/2 first", "PC2"},
+                 {1, true, "- 1/0 second", "3 3/2 second", "PC3"},
+                 {0, true, "1 1/0 old", "1 3/2 old", "PC3"}};
+    for (const auto& c : cases) {
+        MainWindowHarness h;
+        if (c.oldRecord)
+            WriteFileBytes(h.basePath, h.Record("PC3", "WORKGROUP", "old"));
+        h.Start({{"EventsSettings", "AutoShowNewMSG", c.autoShow}});
+        h.Arrive(*h.pc2, "PC1", "first");
+        h.Arrive(*h.pc3, "PC1", "second");
+        {
+            const FileSizeLimit full(c.oldRecord ? 60 : 4);
+            EXPECT_FALSE(h.Tick().stored);
+            EXPECT_FALSE(h.Tick().stored);
+            EXPECT_EQ(h.Shown(), c.whileFull);
+            h.window->OnCommand(core::kReplyButton);
+            EXPECT_EQ(h.view.recipient, c.replyTo);
+        }
+        EXPECT_EQ(h.reports.Take(), std::vector<int>{core::kOpenWriteCreateFile});
+        EXPECT_FALSE(h.Tick().received);
+        EXPECT_EQ(h.Shown(), c.afterwards);
+        EXPECT_TRUE(h.reports.Take().empty());
+        core::MessageBase reloaded(h.basePath, h.historyPath, h.clock);
+        ASSERT_TRUE(reloaded.LoadIndex());
+        core::MessageRecord r;
+        ASSERT_EQ(reloaded.ReadRecord(reloaded.Count(), r), core::MessageBase::kRead);
+        EXPECT_EQ(r.BodyBytes(), core::EncodeDatagram(*h.codePage, "PC3", "PC1", "second"));
+    }
+    // Deleting a waiting message leaves the stored ones.
     MainWindowHarness h;
-    h.Set("EventsSettings", "AutoShowNewMSG", 1);
-    WriteFileBytes(h.basePath, Stored(*h.codePage, "old"));
-    h.Start();
+    const std::string old = h.Record("PC3", "WORKGROUP", "old");
+    WriteFileBytes(h.basePath, old);
+    h.Start({{"EventsSettings", "AutoShowNewMSG", 1}});
     h.Arrive(*h.pc2, "PC1", "never stored");
     {
         const FileSizeLimit full(60);
@@ -219,9 +162,8 @@ TEST(Receive, DeletingAMessageThatWaitsLeavesTheStoredOnes) {
         h.window->OnCommand(core::kDeleteButton);
     }
     h.Tick();
-    EXPECT_EQ(h.view.viewer, "old");
-    EXPECT_EQ(h.view.labels[core::kPositionLabel], "1");
-    EXPECT_EQ(ReadFileBytes(h.basePath), Stored(*h.codePage, "old"));
+    EXPECT_EQ(h.Shown(), "1 1/0 old");
+    EXPECT_EQ(ReadFileBytes(h.basePath), old);
     EXPECT_EQ(h.window->Base().PendingCount(), 0u);
 }
 
