@@ -48,8 +48,10 @@ MainWindow::MainWindow(const MainWindowServices& services, MainView& view)
                                                  m_settings.historyFileName, services.clock)),
       m_channel(services.mailslots), m_recents(services.codePage),
       m_viewer(*m_base, services.codePage, view, services.shell), m_tray(view, *m_base, m_settings),
-      m_sender(m_channel, *m_base, m_viewer, view, m_settings, services.codePage, m_recents, *this),
-      m_receiver(m_channel, *m_base, m_viewer, m_settings, services.codePage, *this) {
+      m_sender(m_channel, *m_base, m_viewer, view, m_settings, services.codePage, m_recents,
+               services.network, *this),
+      m_receiver(m_channel, *m_base, m_viewer, m_settings, services.codePage, services.network,
+                 *this) {
     m_viewer.onCountersChanged = [this] {
         m_tray.RefreshAttention();
         m_tray.ShowNewState();
@@ -380,22 +382,6 @@ void MainWindow::RaiseWindow() {
 
 void MainWindow::PlaySoundFile(const std::string& name) {
     m_services.sound.PlaySoundFile(name);
-}
-
-void MainWindow::CollectCheckedNames(std::vector<std::string>& names) {
-    m_services.network.CollectCheckedNames(names);
-}
-
-void MainWindow::ClearChecks() {
-    m_services.network.ClearChecks();
-}
-
-std::string MainWindow::LocalName() const {
-    return m_services.network.LocalName();
-}
-
-std::string MainWindow::LocalNameUpper() const {
-    return m_services.network.LocalNameUpper();
 }
 
 ButtonLook MainButtonLook(const AppSettings& settings) {

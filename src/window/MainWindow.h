@@ -124,10 +124,6 @@ public:
     void MinimizeWindow() override;
     void RaiseWindow() override;
     void PlaySoundFile(const std::string& name) override;
-    void CollectCheckedNames(std::vector<std::string>& names) override;
-    void ClearChecks() override;
-    std::string LocalName() const override;
-    std::string LocalNameUpper() const override;
 
     const AppSettings& Settings() const { return m_settings; }
     MessageBase& Base() { return *m_base; }

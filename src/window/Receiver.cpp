@@ -3,6 +3,7 @@
 #include "messaging/DatagramCodec.h"
 #include "settings/AppSettings.h"
 #include "store/MessageBase.h"
+#include "window/RecipientNetwork.h"
 #include "window/Viewer.h"
 #include "window/WindowOperations.h"
 
@@ -10,9 +11,10 @@ namespace kestrola::core {
 
 Receiver::Receiver(MailslotChannel& channel, MessageBase& base, Viewer& viewer,
                    const AppSettings& settings, const platform::CodePage& codePage,
-                   WindowOperations& window)
+                   const RecipientNetwork& network, WindowOperations& window)
     : m_channel(channel), m_base(base), m_viewer(viewer), m_settings(settings),
-      m_codePage(codePage), m_window(window), m_duplicates(settings.dublicateMessagesTimeOut) {}
+      m_codePage(codePage), m_network(network), m_window(window),
+      m_duplicates(settings.dublicateMessagesTimeOut) {}
 
 ReceiveOutcome Receiver::Poll() {
     ReceiveOutcome outcome;
@@ -55,7 +57,7 @@ ReceiveOutcome Receiver::Poll() {
         m_base.WriteHistory(decoded);
     m_viewer.UpdateCounters();
 
-    outcome.personal = IsPersonal(m_codePage, decoded.to, m_window.LocalNameUpper());
+    outcome.personal = IsPersonal(m_codePage, decoded.to, m_network.LocalNameUpper());
     if (outcome.personal) {
         if (m_settings.enablePersonalSound == 1)
             m_window.PlaySoundFile(m_settings.personalSoundFile);

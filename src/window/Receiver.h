@@ -13,6 +13,7 @@ namespace kestrola::core {
 struct AppSettings;
 class MessageBase;
 class Viewer;
+class RecipientNetwork;
 class WindowOperations;
 
 /// What one poll took in and what became of it.
@@ -31,7 +32,7 @@ class Receiver {
 public:
     Receiver(MailslotChannel& channel, MessageBase& base, Viewer& viewer,
              const AppSettings& settings, const platform::CodePage& codePage,
-             WindowOperations& window);
+             const RecipientNetwork& network, WindowOperations& window);
 
     /// One tick's receiving work, after the window's own duties.
     ReceiveOutcome Poll();
@@ -45,6 +46,7 @@ private:
     Viewer& m_viewer;
     const AppSettings& m_settings;
     const platform::CodePage& m_codePage;
+    const RecipientNetwork& m_network;
     WindowOperations& m_window;
     DuplicateDetector m_duplicates;
     bool m_polling = false;

@@ -11,6 +11,7 @@
 #include "store/MessageBase.h"
 #include "store/RecentRecipients.h"
 #include "window/MainView.h"
+#include "window/RecipientNetwork.h"
 #include "window/Viewer.h"
 #include "window/WindowOperations.h"
 
@@ -18,9 +19,9 @@ namespace kestrola::core {
 
 Sender::Sender(MailslotChannel& channel, MessageBase& base, Viewer& viewer, MainView& view,
                const AppSettings& settings, const platform::CodePage& codePage,
-               RecentRecipients& recents, WindowOperations& window)
+               RecentRecipients& recents, RecipientNetwork& network, WindowOperations& window)
     : m_channel(channel), m_base(base), m_viewer(viewer), m_view(view), m_settings(settings),
-      m_codePage(codePage), m_recents(recents), m_window(window) {}
+      m_codePage(codePage), m_recents(recents), m_network(network), m_window(window) {}
 
 SendOutcome Sender::SendComposed() {
     SendOutcome outcome;
@@ -28,7 +29,7 @@ SendOutcome Sender::SendComposed() {
     const WindowTexts& texts = m_viewer.Texts();
     m_viewer.UpdateLengthIndicator();
     std::vector<std::string> checked;
-    m_window.CollectCheckedNames(checked);
+    m_network.CollectCheckedNames(checked);
     outcome.refusedWith = CheckSend(texts.recipient, texts.composer, !checked.empty());
     if (outcome.refusedWith != 0) {
         ShowSystemMessage(outcome.refusedWith);
@@ -63,7 +64,7 @@ SendOutcome Sender::SendComposed() {
     }
 
     if (m_settings.clearSelected == 1)
-        m_window.ClearChecks();
+        m_network.ClearChecks();
     if (m_settings.clearTextBox == 1)
         m_viewer.SetComposer({});
     m_viewer.PutTexts();
@@ -85,7 +86,7 @@ bool Sender::SendToRecipient(const std::string& recipient, const std::string& te
     m_view.SetRecipientList(m_recents.SaveRecentRecipients());
     m_viewer.PutTexts();
 
-    const std::string localName = m_window.LocalName();
+    const std::string localName = m_network.LocalName();
     MessageRecord history;
     history.from = localName;
     history.to = recipient;
@@ -99,7 +100,7 @@ bool Sender::SendToRecipient(const std::string& recipient, const std::string& te
     const bool ok = m_channel.Send(recipient, datagram.data(), datagram.size());
 
     // A message to our own name is stored when it arrives, not as sent.
-    if (m_settings.includeSendedInBase == 1 && texts.recipient != m_window.LocalNameUpper()) {
+    if (m_settings.includeSendedInBase == 1 && texts.recipient != m_network.LocalNameUpper()) {
         sent.state = 1;
         std::uint64_t ticket = 0;
         const std::uint32_t index = m_base.Store(sent, ticket);

@@ -15,6 +15,7 @@ class MainView;
 class MessageBase;
 class RecentRecipients;
 class Viewer;
+class RecipientNetwork;
 class WindowOperations;
 
 /// What a send command did.
@@ -30,7 +31,7 @@ class Sender {
 public:
     Sender(MailslotChannel& channel, MessageBase& base, Viewer& viewer, MainView& view,
            const AppSettings& settings, const platform::CodePage& codePage,
-           RecentRecipients& recents, WindowOperations& window);
+           RecentRecipients& recents, RecipientNetwork& network, WindowOperations& window);
 
     /// The send command: checks length, recipient and text in that order, sends to the typed
     /// name or to every checked tree item, then applies the after-send options.
@@ -50,6 +51,7 @@ private:
     const AppSettings& m_settings;
     const platform::CodePage& m_codePage;
     RecentRecipients& m_recents;
+    RecipientNetwork& m_network;
     WindowOperations& m_window;
 };
 

@@ -21,14 +21,6 @@ public:
     virtual void RaiseWindow() = 0;
     /// Plays a sound file without waiting for it.
     virtual void PlaySoundFile(const std::string& name) = 0;
-    /// Appends the names of the checked tree items, in tree order.
-    virtual void CollectCheckedNames(std::vector<std::string>& names) = 0;
-    /// Unchecks the tree's items.
-    virtual void ClearChecks() = 0;
-    /// The local computer name as the system gives it.
-    virtual std::string LocalName() const = 0;
-    /// The local computer name upper-cased.
-    virtual std::string LocalNameUpper() const = 0;
 };
 
 } // namespace kestrola::core
