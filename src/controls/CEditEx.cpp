@@ -42,7 +42,7 @@ void CEditEx::ApplyColours() {
     viewport()->update();
 }
 
-void CEditEx::SetTextFont(const FontRecord* record) {
+void CEditEx::SetTextFont(const core::LogFont* record) {
     if (record == nullptr)
         return;
     setFont(FontFromRecord(*record, m_defaultFont));

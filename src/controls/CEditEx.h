@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/FontRecord.h"
+#include "settings/AppSettings.h"
 
 #include <QColor>
 #include <QPlainTextEdit>
@@ -25,7 +25,7 @@ public:
     QColor TextColour() const { return m_textColour; }
     /// Uses the font of `record` (a zeroed record: the platform's default font); a null
     /// pointer changes nothing.
-    void SetTextFont(const FontRecord* record);
+    void SetTextFont(const core::LogFont* record);
 
     /// Menu resource shown on right-click; 0 for the standard edit menu.
     int contextMenuId = 0;

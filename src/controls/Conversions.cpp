@@ -16,31 +16,31 @@ std::uint32_t ToColorRef(const QColor& colour) {
            static_cast<std::uint32_t>(rgb.blue()) << 16;
 }
 
-QFont FontFromRecord(const FontRecord& record, const QFont& defaultFont) {
+QFont FontFromRecord(const core::LogFont& record, const QFont& defaultFont) {
     QFont font = defaultFont;
-    if (record.IsZero())
+    if (record == core::LogFont{})
         return font;
-    if (!record.faceName.empty())
-        font.setFamily(QString::fromStdString(record.faceName));
-    if ((record.pitchAndFamily & 3) == 1) {
+    if (!record.lfFaceName.empty())
+        font.setFamily(QString::fromStdString(record.lfFaceName));
+    if ((record.lfPitchAndFamily & 3) == 1) {
         font.setFixedPitch(true);
         font.setStyleHint(QFont::TypeWriter);
     }
-    if (record.height < 0) {
-        font.setPixelSize(-record.height);
-    } else if (record.height > 0) {
+    if (record.lfHeight < 0) {
+        font.setPixelSize(-record.lfHeight);
+    } else if (record.lfHeight > 0) {
         // A positive height is the whole cell (ascent and descent): scale the character size
         // until the cell fits.
-        font.setPixelSize(record.height);
+        font.setPixelSize(record.lfHeight);
         const int cell = QFontMetrics(font).height();
-        if (cell > record.height)
-            font.setPixelSize(std::max(1, record.height * record.height / cell));
+        if (cell > record.lfHeight)
+            font.setPixelSize(std::max(1, record.lfHeight * record.lfHeight / cell));
     }
-    if (record.weight > 0)
-        font.setWeight(static_cast<QFont::Weight>(std::clamp(record.weight, 1, 1000)));
-    font.setItalic(record.italic != 0);
-    font.setUnderline(record.underline != 0);
-    font.setStrikeOut(record.strikeOut != 0);
+    if (record.lfWeight > 0)
+        font.setWeight(static_cast<QFont::Weight>(std::clamp(record.lfWeight, 1, 1000)));
+    font.setItalic(record.lfItalic != 0);
+    font.setUnderline(record.lfUnderline != 0);
+    font.setStrikeOut(record.lfStrikeOut != 0);
     return font;
 }
 

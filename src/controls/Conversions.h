@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Geometry.h"
-#include "controls/FontRecord.h"
+#include "settings/AppSettings.h"
 
 #include <QColor>
 #include <QFont>
@@ -16,7 +16,7 @@ QColor ToQColor(std::uint32_t colorRef);
 std::uint32_t ToColorRef(const QColor& colour);
 
 /// The font a font record asks for; a zeroed record gives `defaultFont`.
-QFont FontFromRecord(const FontRecord& record, const QFont& defaultFont);
+QFont FontFromRecord(const core::LogFont& record, const QFont& defaultFont);
 
 /// A core rectangle as a QRect.
 inline QRect ToQRect(const core::Rect& r) {

@@ -13,6 +13,9 @@ namespace kestrola::ui {
 
 namespace {
 
+// The focus frame's colour until one is set: red 0, green 0, blue 250.
+constexpr std::uint32_t kDefaultFocusColor = 0xFA0000;
+
 // Fills the pixels of one line from `from` up to, not including, `to`.
 void DrawSegment(QPainter& painter, const core::Point& from, const core::Point& to,
                  const QColor& colour) {
@@ -77,12 +80,12 @@ void FlatButton::SetFocusColor(const QColor& colour, bool repaint) {
     SetColour(m_focusColor, colour, repaint);
 }
 
-void FlatButton::SetColours(const ButtonColours& colours, bool repaint) {
+void FlatButton::SetColours(const core::ButtonColorBlock& colours, bool repaint) {
     m_inactiveBackground = ToQColor(colours.inactiveBackground);
     m_activeBackground = ToQColor(colours.activeBackground);
-    m_inactiveForeground = ToQColor(colours.inactiveForeground);
-    m_activeForeground = ToQColor(colours.activeForeground);
-    m_focusColor = ToQColor(colours.focusColor);
+    m_inactiveForeground = ToQColor(colours.inactiveText);
+    m_activeForeground = ToQColor(colours.activeText);
+    m_focusColor = ToQColor(colours.focus);
     if (repaint)
         update();
 }

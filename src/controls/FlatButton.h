@@ -1,7 +1,7 @@
 #pragma once
 
-#include "controls/ButtonColours.h"
 #include "controls/ButtonFace.h"
+#include "settings/AppSettings.h"
 
 #include <QColor>
 #include <QPixmap>
@@ -40,7 +40,7 @@ public:
     /// The focus frame of the raised look.
     void SetFocusColor(const QColor& colour, bool repaint);
     /// All five colours at once (each 0x00BBGGRR).
-    void SetColours(const ButtonColours& colours, bool repaint);
+    void SetColours(const core::ButtonColorBlock& colours, bool repaint);
 
     QColor InactiveBackground() const { return m_inactiveBackground; }
     QColor InactiveForeground() const { return m_inactiveForeground; }

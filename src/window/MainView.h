@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/AppSettings.h"
 #include "settings/SystemColors.h"
 #include "window/Attention.h"
 
@@ -90,11 +91,7 @@ struct EditSelection {
 /// How one flat button is drawn.
 struct ButtonLook {
     bool flat = true;
-    ColorRef activeBackground = 0;
-    ColorRef inactiveBackground = 0;
-    ColorRef activeText = 0;
-    ColorRef inactiveText = 0;
-    ColorRef focus = 0;
+    ButtonColorBlock colours;
     bool showText = true;
 };
 

@@ -387,11 +387,9 @@ void MainWindow::PlaySoundFile(const std::string& name) {
 ButtonLook MainButtonLook(const AppSettings& settings) {
     ButtonLook look;
     look.flat = settings.IsOn(&AppSettings::flatButtons);
-    look.activeBackground = settings.buttonActiveBgColor;
-    look.inactiveBackground = settings.buttonInactiveBgColor;
-    look.activeText = settings.buttonActiveFgColor;
-    look.inactiveText = settings.buttonInactiveFgColor;
-    look.focus = settings.buttonFocusColor;
+    look.colours = {settings.buttonInactiveBgColor, settings.buttonActiveBgColor,
+                    settings.buttonInactiveFgColor, settings.buttonActiveFgColor,
+                    settings.buttonFocusColor};
     look.showText = true;
     return look;
 }

@@ -96,8 +96,7 @@ MainDialog::MainDialog(const core::MainWindowServices& services, core::NetworkSc
     // The notices' OK buttons wear the buttons' colours from the start: the initialisation's
     // first steps may raise a notice (no network) before the buttons are styled.
     const core::ButtonLook look = core::MainButtonLook(m_core->Settings());
-    SetNoticeColours({look.inactiveBackground, look.activeBackground, look.inactiveText,
-                      look.activeText, look.focus});
+    SetNoticeColours(look.colours);
 }
 
 MainDialog::~MainDialog() {
@@ -512,11 +511,7 @@ void MainDialog::StyleButton(int control, const core::ButtonLook& look) {
     if (button == nullptr)
         return;
     button->SetFlat(look.flat);
-    button->SetActiveBackground(ToQColor(look.activeBackground), true);
-    button->SetInactiveBackground(ToQColor(look.inactiveBackground), true);
-    button->SetActiveForeground(ToQColor(look.activeText), true);
-    button->SetInactiveForeground(ToQColor(look.inactiveText), true);
-    button->SetFocusColor(ToQColor(look.focus), true);
+    button->SetColours(look.colours, true);
     button->SetShowText(look.showText);
 }
 
@@ -527,22 +522,7 @@ void MainDialog::StyleEdit(int control, core::ColorRef background, core::ColorRe
         return;
     edit->SetBackgroundColour(ToQColor(background));
     edit->SetTextColour(ToQColor(text));
-    FontRecord record;
-    record.height = font.lfHeight;
-    record.width = font.lfWidth;
-    record.escapement = font.lfEscapement;
-    record.orientation = font.lfOrientation;
-    record.weight = font.lfWeight;
-    record.italic = font.lfItalic;
-    record.underline = font.lfUnderline;
-    record.strikeOut = font.lfStrikeOut;
-    record.charSet = font.lfCharSet;
-    record.outPrecision = font.lfOutPrecision;
-    record.clipPrecision = font.lfClipPrecision;
-    record.quality = font.lfQuality;
-    record.pitchAndFamily = font.lfPitchAndFamily;
-    record.faceName = font.lfFaceName;
-    edit->SetTextFont(&record);
+    edit->SetTextFont(&font);
 }
 
 core::WindowState MainDialog::State() const {

@@ -9,11 +9,11 @@ namespace kestrola::ui {
 
 namespace {
 
-std::optional<ButtonColours> g_noticeColours;
+std::optional<core::ButtonColorBlock> g_noticeColours;
 
 } // namespace
 
-void SetNoticeColours(const ButtonColours& colours) {
+void SetNoticeColours(const core::ButtonColorBlock& colours) {
     g_noticeColours = colours;
 }
 
@@ -21,7 +21,7 @@ void ClearNoticeColours() {
     g_noticeColours.reset();
 }
 
-const ButtonColours* NoticeColours() {
+const core::ButtonColorBlock* NoticeColours() {
     return g_noticeColours ? &*g_noticeColours : nullptr;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Reporting.h"
-#include "controls/ButtonColours.h"
+#include "settings/AppSettings.h"
 
 #include <QString>
 #include <string>
@@ -13,11 +13,11 @@ class Shell;
 namespace kestrola::ui {
 
 /// Sets the colours of every notice's OK button (the main window's button colours).
-void SetNoticeColours(const ButtonColours& colours);
+void SetNoticeColours(const core::ButtonColorBlock& colours);
 /// Lets every notice's OK button keep its own colours again.
 void ClearNoticeColours();
 /// The notice colours, or nullptr while none are set (the button keeps its own).
-const ButtonColours* NoticeColours();
+const core::ButtonColorBlock* NoticeColours();
 
 /// Shows a "System message" notice with `message`, counting down `seconds` (0: no countdown),
 /// and returns when it has closed: QDialog::Accepted for OK and the countdown, Rejected for Esc.

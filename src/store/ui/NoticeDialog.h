@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/ButtonColours.h"
+#include "settings/AppSettings.h"
 #include "store/NoticeCountdown.h"
 
 #include <QDialog>
@@ -32,7 +32,7 @@ public:
     /// The text of the notice's one line; set before showing.
     void SetMessage(const QString& message) { m_message = message; }
     /// The colours of the OK button (nullptr: the button's own); set before showing.
-    void SetColours(const ButtonColours* colours) { m_colours = colours; }
+    void SetColours(const core::ButtonColorBlock* colours) { m_colours = colours; }
     /// Seconds until the notice closes by itself; 0 or below for none. Set before showing.
     void SetSeconds(int seconds) { m_countdown = core::NoticeCountdown(seconds); }
 
@@ -59,7 +59,7 @@ private:
     platform::Shell& m_shell;
     core::NoticeCountdown m_countdown{0};
     int m_timer = 0;
-    const ButtonColours* m_colours = nullptr;
+    const core::ButtonColorBlock* m_colours = nullptr;
     QString m_message;
     bool m_initialised = false;
     QLabel* m_icon = nullptr;

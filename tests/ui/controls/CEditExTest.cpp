@@ -58,18 +58,18 @@ TEST_F(CEditExTest, FontFromTheRecord) {
     edit.SetTextFont(nullptr);
     EXPECT_EQ(edit.font(), platform);
 
-    FontRecord record;
-    record.height = -20;
-    record.weight = 700;
-    record.italic = 1;
-    record.faceName = "DejaVu Sans Mono";
+    core::LogFont record;
+    record.lfHeight = -20;
+    record.lfWeight = 700;
+    record.lfItalic = 1;
+    record.lfFaceName = "DejaVu Sans Mono";
     edit.SetTextFont(&record);
     EXPECT_EQ(edit.font().pixelSize(), 20);
     EXPECT_EQ(edit.font().weight(), QFont::Bold);
     EXPECT_TRUE(edit.font().italic());
     EXPECT_EQ(edit.font().family(), QStringLiteral("DejaVu Sans Mono"));
 
-    const FontRecord zero;
+    const core::LogFont zero;
     edit.SetTextFont(&zero);
     EXPECT_EQ(edit.font(), platform);
 }

@@ -229,7 +229,7 @@ TEST(FlatButtonPicture, StripOfEveryState) {
     QWidget strip;
     strip.setWindowTitle(QStringLiteral("Flat buttons"));
     auto* rows = new QVBoxLayout(&strip);
-    const ButtonColours dark{0x00403530, 0x00705A48, 0x00E0E0E0, 0x00FFFFFF, 0x0000A5FF};
+    const core::ButtonColorBlock dark{0x00403530, 0x00705A48, 0x00E0E0E0, 0x00FFFFFF, 0x0000A5FF};
     std::vector<std::pair<QWidget*, FlatButton*>> rowsAndHover;
     for (const bool custom : {false, true}) {
         auto* rowWidget = new QWidget;

@@ -175,7 +175,7 @@ TEST(SystemMessage, ReportedFailuresShowTheirTextInANotice) {
 
 TEST(SystemMessage, NoticeColoursReachTheOkButton) {
     RecordingShell shell;
-    const ButtonColours colours{0x00202080, 0x00208020, 0x00FFFFFF, 0x00000000, 0x0000A5FF};
+    const core::ButtonColorBlock colours{0x00202080, 0x00208020, 0x00FFFFFF, 0x00000000, 0x0000A5FF};
     SetNoticeColours(colours);
     ASSERT_NE(NoticeColours(), nullptr);
     testing::WhenModal([&](QWidget* modal) {
@@ -183,10 +183,10 @@ TEST(SystemMessage, NoticeColoursReachTheOkButton) {
         ASSERT_NE(notice, nullptr);
         FlatButton* ok = notice->OkButton();
         EXPECT_EQ(ok->InactiveBackground(), ToQColor(colours.inactiveBackground));
-        EXPECT_EQ(ok->ActiveForeground(), ToQColor(colours.activeForeground));
+        EXPECT_EQ(ok->ActiveForeground(), ToQColor(colours.activeText));
         // The default button of the raised look wears the focus frame.
         const QImage image = testing::Grab(ok);
-        EXPECT_EQ(testing::PixelAt(image, 0, ok->height() / 2), ToQColor(colours.focusColor));
+        EXPECT_EQ(testing::PixelAt(image, 0, ok->height() / 2), ToQColor(colours.focus));
         EXPECT_EQ(testing::PixelAt(image, 5, 5), ToQColor(colours.inactiveBackground));
         QTest::mouseClick(ok, Qt::LeftButton);
     });

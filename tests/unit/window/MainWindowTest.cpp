@@ -97,7 +97,7 @@ TEST(MainWindowStartup, StylesAndOptionsComeFromTheSettings) {
     EXPECT_TRUE(h.view.trayCalls.empty()) << "no tray icon with MinimizeToTray 0";
     const core::ButtonLook& look = h.view.buttonLooks.at(core::kSendButton);
     EXPECT_FALSE(look.flat);
-    EXPECT_EQ(look.activeBackground, 0x112233u);
+    EXPECT_EQ(look.colours.activeBackground, 0x112233u);
     EXPECT_TRUE(look.showText);
     EXPECT_EQ(h.view.editColours.at(core::kViewerEdit).first, 0x000080u);
     EXPECT_EQ(h.view.editFonts.at(core::kComposerEdit).lfFaceName, "DejaVu Sans Mono");
