@@ -8,7 +8,6 @@ target_sources(kestrola_unit_tests PRIVATE
     unit/controls/LinkTokenTest.cpp
     unit/platform/LinuxDesktopEntryTest.cpp
     unit/platform/LinuxShellTest.cpp
-    unit/resources/ResourceTablesTest.cpp
     unit/store/NoticeCountdownTest.cpp
 )
 
