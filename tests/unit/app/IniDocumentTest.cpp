@@ -131,8 +131,8 @@ TEST(IniDocument, IntegerWritesKeepATextThatAlreadyReadsAsTheNumber) {
 
 TEST(IniDocument, ValuesReadBackExactlyAsWritten) {
     for (const std::string value :
-         {"", "plain", " lead", "trail ", "\tboth\t", "\"q\"", "'s'", "\"", "'", "a=b", "x;y",
-          "\"mixed'", "[not a section]", "ü and ß"}) {
+         {"", "plain", " lead", "trail ", "\tboth\t", "\"q\"", "\"\"", "''", "'s'", "\"", "'",
+          "a=b", "x;y", "\"mixed'", "[not a section]", "ü and ß"}) {
         IniDocument document("[S]\nk=old\n");
         ASSERT_NE(document.Set("S", "k", value), IniDocument::Edit::Refused) << value;
         ASSERT_NE(document.Set("S", "new", value), IniDocument::Edit::Refused) << value;

@@ -7,9 +7,11 @@
 #include "platform/testing/FixedClock.h"
 #include "store/BaseFormat.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -77,6 +79,8 @@ TEST_F(MessageBaseTest, AppendWritesTheExactLayoutAndReloads) {
                   Raw(Body("ME", "sent"), 1, std::string("23:59:59 , 31/01/2006\0\0", 23)));
     EXPECT_EQ(base.offsets, (std::vector<std::uint32_t>{0, 0, 39}));
 
+    EXPECT_TRUE(base.LoadIndex());
+    EXPECT_EQ(base.offsets, (std::vector<std::uint32_t>{0, 0, 39})) << "a reload starts afresh";
     MessageBase again = Loaded();
     EXPECT_EQ(again.count, 2u);
     EXPECT_EQ(again.newCount, 1);
@@ -190,7 +194,8 @@ TEST_F(MessageBaseTest, NavigationMarksWhatItLeaves) {
 }
 
 TEST_F(MessageBaseTest, DeleteKeepsTheOthersAndShiftsOffsets) {
-    const std::string records[] = {Raw(Body("A", "first"), 1), Raw(Body("BB", "second one"), 1),
+    // The middle record is as long as a record can be: its length has a bit above the low 16.
+    const std::string records[] = {Raw(Body("A", "first"), 1), Raw(std::string(65536 - 24, 'B'), 1),
                                    Raw(Body("CCC", "third"), 0)};
     const struct {
         std::uint32_t index, currentBefore, currentAfter;
@@ -266,7 +271,19 @@ TEST_F(MessageBaseTest, FailedWritesLeaveFileIndexAndLogWhole) {
         testing::FileSizeLimit full(100); // the replacement cannot be written
         EXPECT_EQ(base.DeleteRecord(2), MessageBase::kDeleteFailed);
     }
-    EXPECT_EQ(m_sink.Take(), (Ids{1297, 1297, 1297}));
+    { // nor made: the base may still be opened, no second file
+        const int a = ::open("/dev/null", O_RDONLY), b = ::open("/dev/null", O_RDONLY);
+        ::close(a);
+        ::close(b);
+        rlimit old{};
+        ::getrlimit(RLIMIT_NOFILE, &old);
+        rlimit one = old;
+        one.rlim_cur = static_cast<rlim_t>(b);
+        ::setrlimit(RLIMIT_NOFILE, &one);
+        EXPECT_EQ(base.DeleteRecord(2), MessageBase::kDeleteFailed);
+        ::setrlimit(RLIMIT_NOFILE, &old);
+    }
+    EXPECT_EQ(m_sink.Take(), (Ids{1297, 1297, 1297, 1297}));
     EXPECT_EQ(ReadFileBytes(path()), before);
     EXPECT_EQ(ReadFileBytes(m_dir.File("Murmeli.txt")), log);
     EXPECT_EQ(base.offsets, offsets);
