@@ -182,29 +182,6 @@ TEST_F(AppSettingsTest, FontRuleReadsAndWritesTheRecord) {
     }
 }
 
-TEST_F(AppSettingsTest, HandEditedStoreKeepsItsLinesAndGetsTheMissingKeys) {
-    WriteFileBytes(path(), "\xEF\xBB\xBF; my settings\r\n[systemsettings]\r\n"
-                           "currentversion = 1.0\r\nFlatButtons = 0   ; flat buttons off\r\n"
-                           "SkinFileName = \"  old skin.skn\"\r\nPlugin=on\r\n\r\n"
-                           "[Unknown Section]\r\n; keep me\r\nx=1\r\n[TextFontSettings]\r\n"
-                           "FaceName='Courier New'\r\nlfHeight=-13\r\nlfItalic=257\r\n");
-    IniProfileStore store(path());
-    AppSettings settings = Load(store);
-    EXPECT_EQ(m_questions, 0);
-    EXPECT_EQ(settings.flatButtons, 0);
-    EXPECT_EQ(settings.skinFileName, "  old skin.skn");
-    EXPECT_EQ(settings.font, Font(-13, 1, 0, "Courier New"));
-    settings.SaveSettings(store);
-    EXPECT_EQ(ReadFileBytes(path()).rfind(
-                  "\xEF\xBB\xBF; my settings\n[systemsettings]\ncurrentversion = 1.0\n"
-                  "FlatButtons = 0   ; flat buttons off\nSkinFileName = \"  old skin.skn\"\n"
-                  "Plugin=on\nToolTips=1\n",
-                  0),
-              0u);
-    EXPECT_TRUE(Saved("\n[Unknown Section]\n; keep me\nx=1\n[TextFontSettings]\n"
-                      "FaceName='Courier New'\nlfHeight=-13\nlfItalic=1\nlfWidth=0\n"));
-}
-
 TEST_F(AppSettingsTest, LoadPublishesTheProcessWideValues) {
     WriteFileBytes(path(), "[SystemSettings]\nCurrentVersion=1.0\nFlatButtons=0\nToolTips=2\n"
                            "[ColorsSettings]\nButtonInactiveBgColor=1\nButtonActiveBgColor=2\n"

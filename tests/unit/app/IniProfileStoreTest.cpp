@@ -61,17 +61,6 @@ TEST_F(IniProfileStoreTest, UnreadableStoresGiveDefaultsAndAreNeverOverwritten) 
     EXPECT_EQ(Entries(), (std::vector<std::string>{"huge.INI", "kestrola-net.INI"}));
 }
 
-TEST_F(IniProfileStoreTest, BinaryJunkGivesDefaultsAndTakesWrites) {
-    std::string junk;
-    for (int i = 0; i < 4096; ++i)
-        junk += static_cast<char>((i * 7919 + 13) % 256);
-    WriteFileBytes(path(), junk);
-    IniProfileStore store(path());
-    EXPECT_EQ(store.ReadInt("SystemSettings", "FlatButtons", 1), 1);
-    EXPECT_TRUE(store.WriteInt("SystemSettings", "FlatButtons", 0));
-    EXPECT_EQ(store.ReadInt("SystemSettings", "FlatButtons", 1), 0);
-}
-
 TEST_F(IniProfileStoreTest, FailedWritesLeaveTheOldFileWhole) {
     std::string content = "[S]\n";
     for (int i = 0; i < 200; ++i)

