@@ -128,13 +128,11 @@ TEST(SystemMessage, ReportedFailuresShowTheirTextInANoticeInItsColours) {
             ASSERT_NE(notice, nullptr);
             shown = notice->MessageLabel()->text();
             EXPECT_FALSE(notice->TimerRunning());
-            FlatButton* ok = notice->OkButton();
-            EXPECT_EQ(ok->ActiveForeground(), ToQColor(colours.activeForeground));
             // The default button of the raised look wears the focus frame.
-            const QImage image = testing::Grab(ok);
-            EXPECT_EQ(testing::PixelAt(image, 0, ok->height() / 2), ToQColor(colours.focusColor));
+            const QImage image = testing::Grab(notice->OkButton());
+            EXPECT_EQ(testing::PixelAt(image, 0, 5), ToQColor(colours.focusColor));
             EXPECT_EQ(testing::PixelAt(image, 5, 5), ToQColor(colours.inactiveBackground));
-            QTest::mouseClick(ok, Qt::LeftButton);
+            QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
         });
         report();
         EXPECT_EQ(shown, text);

@@ -186,11 +186,16 @@ TEST_F(MessageBaseTest, NavigationMarksWhatItLeaves) {
     EXPECT_EQ(base.MarkRead(4), MessageBase::kAlreadyRead);
     EXPECT_EQ(base.newCount, 1);
     EXPECT_EQ(base.MarkRead(5), MessageBase::kMarkFailed);
-    const std::string junk(ReadFileBytes(path()).size(), '\x7f');
+    std::string damaged = ReadFileBytes(path());
+    damaged[base.offsets[4] + 4] = 7; // a state byte neither 0 nor 1
+    WriteFileBytes(path(), damaged);
+    EXPECT_EQ(base.MarkRead(4), MessageBase::kMarkFailed);
+    EXPECT_EQ(ReadFileBytes(path()), damaged);
+    const std::string junk(damaged.size(), '\x7f');
     WriteFileBytes(path(), junk);
     EXPECT_EQ(base.MarkRead(4), MessageBase::kMarkFailed);
     EXPECT_EQ(ReadFileBytes(path()), junk);
-    EXPECT_EQ(m_sink.Take(), (Ids{1299, 1299}));
+    EXPECT_EQ(m_sink.Take(), (Ids{1299, 1299, 1299}));
 }
 
 TEST_F(MessageBaseTest, DeleteKeepsTheOthersAndShiftsOffsets) {
