@@ -85,8 +85,10 @@ TEST_F(MessageBaseTest, AppendWritesTheExactLayoutAndReloads) {
     EXPECT_EQ(again.count, 2u);
     EXPECT_EQ(again.newCount, 1);
     EXPECT_EQ(again.offsets, base.offsets);
+    r.body.fill('x'); // an earlier, longer message
     ASSERT_EQ(again.ReadRecord(2, r), MessageBase::kRead);
     EXPECT_EQ(r.BodyBytes(), Body("ME", "sent"));
+    EXPECT_EQ(r.body[r.bodyLength], 0) << "no stale bytes behind the body";
     EXPECT_EQ(r.state, 1);
     EXPECT_TRUE(m_sink.ids.empty());
 }
