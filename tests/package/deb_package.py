@@ -15,19 +15,13 @@ import tempfile
 
 PROGRAMS = ["/usr/bin/kestrola-net", "/usr/bin/kestrola-cli"]
 CAPABILITIES = "cap_net_bind_service,cap_net_raw=ep"
-FILES = PROGRAMS + [
-    "/etc/xdg/autostart/kestrola-net.desktop",
-    "/usr/share/applications/kestrola-net.desktop",
-    "/usr/share/icons/hicolor/48x48/apps/kestrola-net.png",
-    "/usr/share/icons/hicolor/scalable/apps/kestrola-net.svg",
-    "/usr/share/kestrola-net/sounds/personal.wav",
-    "/usr/share/kestrola-net/sounds/group.wav",
-    "/usr/share/kestrola-net/sounds/send.wav",
-    "/usr/share/doc/kestrola-net/copyright",
-    "/usr/share/doc/kestrola-net/changelog.gz",
-    "/usr/share/man/man1/kestrola-net.1.gz",
-    "/usr/share/man/man1/kestrola-cli.1.gz",
-]
+AUTOSTART = "/etc/xdg/autostart/kestrola-net.desktop"
+FILES = PROGRAMS + [AUTOSTART, "/usr/share/applications/kestrola-net.desktop"] + [
+    f"/usr/share/icons/hicolor/{size}/apps/kestrola-net.{kind}"
+    for size, kind in (("48x48", "png"), ("scalable", "svg"))] + [
+    f"/usr/share/kestrola-net/sounds/{name}.wav" for name in ("personal", "group", "send")] + [
+    f"/usr/share/doc/kestrola-net/{name}" for name in ("copyright", "changelog.gz")] + [
+    f"/usr/share/man/man1/{name}.1.gz" for name in ("kestrola-net", "kestrola-cli")]
 # Packages the programs' shared libraries come from (computed by dpkg-shlibdeps), and setcap.
 DEPENDS = ["libcap2-bin", "libqt6widgets6", "libqt6svg6", "libcanberra0", "libglib2.0-0"]
 
@@ -51,11 +45,9 @@ def main():
             print(f"FAIL: no {os.path.basename(deb)} in {os.listdir(work)}")
             return 1
 
-        fields = {}
-        for line in run("dpkg-deb", "-f", deb).splitlines():
-            if line and not line.startswith(" ") and ":" in line:
-                name, value = line.split(":", 1)
-                fields[name] = value.strip()
+        fields = dict((part.strip() for part in line.split(":", 1))
+                      for line in run("dpkg-deb", "-f", deb).splitlines()
+                      if line and not line.startswith(" ") and ":" in line)
         for name, expected in (("Package", "kestrola-net"), ("Version", version),
                                ("Architecture", "amd64")):
             if fields.get(name) != expected:
@@ -69,7 +61,7 @@ def main():
         control = os.path.join(work, "control")
         run("dpkg-deb", "-e", deb, control)
         with open(os.path.join(control, "conffiles")) as conffiles:
-            if "/etc/xdg/autostart/kestrola-net.desktop" not in conffiles.read().split():
+            if AUTOSTART not in conffiles.read().split():
                 faults.append("the autostart entry is not a conffile")
         postinst = os.path.join(control, "postinst")
         if not os.access(postinst, os.X_OK):
@@ -95,8 +87,7 @@ def main():
 
         lint = subprocess.run(["lintian", "--no-cfg", "--display-info", "--pedantic", deb],
                               capture_output=True, text=True)
-        print("lintian:")
-        print(lint.stdout.rstrip() or "(nothing)")
+        print("lintian:", lint.stdout.rstrip() or "(nothing)")
         serious = [line for line in lint.stdout.splitlines() if line[:2] in ("E:", "W:")]
         if lint.returncode != 0 or serious:
             faults.append(f"lintian reports {len(serious)} errors and warnings")

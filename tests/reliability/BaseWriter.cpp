@@ -1,6 +1,5 @@
-// Appends and deletes records of a message base in a loop until it is killed, printing each
-// operation once it has returned success ("A seq", "D seq"; "d seq" before a delete starts). The
-// crash test kills it at random moments and checks the base against what it printed.
+// Appends and deletes records of a message base until it is killed, printing each operation once
+// it has succeeded ("A seq", "D seq"; "d seq" before a delete starts) for the crash test to check.
 #include "base/Reporting.h"
 #include "fakes/FixedClock.h"
 #include "store/MessageBase.h"
@@ -13,11 +12,6 @@
 using namespace kestrola;
 
 namespace {
-
-// The record of sequence number `seq`: a datagram whose text is the number.
-std::string Body(unsigned long seq) {
-    return std::string("W\0X\0", 4) + std::to_string(seq) + '\0';
-}
 
 unsigned long SeqOf(const core::MessageRecord& r) {
     const std::string body = r.BodyBytes();
@@ -54,7 +48,7 @@ int main(int argc, char** argv) {
             std::printf("D %lu\n", SeqOf(r));
         } else {
             core::MessageRecord r;
-            r.SetBody(Body(seq));
+            r.SetBody(std::string("W\0X\0", 4) + std::to_string(seq) + '\0'); // text: the number
             if (!base.AppendRecord(r))
                 return 6;
             std::printf("A %lu\n", seq++);

@@ -36,15 +36,10 @@ def main():
         if proc.returncode != -signal.SIGKILL:
             sys.exit(f"FAIL: kill {kill}: writer ended by itself ({proc.returncode}): {err!r}")
         doubtful = set()  # deletes begun but not reported
-        for line in out.decode().splitlines():
-            op, _, value = line.partition(" ")
-            if op == "A":
-                present.add(int(value))
-            elif op == "d":
-                doubtful.add(int(value))
-            elif op == "D":
+        for op, value in (line.split(" ") for line in out.decode().splitlines()):
+            ({"A": present, "d": doubtful, "D": deleted}[op]).add(int(value))
+            if op == "D":
                 present.discard(int(value))
-                deleted.add(int(value))
                 doubtful.discard(int(value))
         check = subprocess.run([cli, "base", "check", base], capture_output=True, text=True)
         if check.returncode != 0:

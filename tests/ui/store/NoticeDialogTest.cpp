@@ -21,139 +21,103 @@ namespace {
 
 using platform::testing::RecordingShell;
 
-NoticeDialog* AsNotice(QWidget* modal) {
-    auto* notice = qobject_cast<NoticeDialog*>(modal);
-    EXPECT_NE(notice, nullptr);
-    return notice;
+// Runs a notice and `action` on it once it shows; returns the notice's result.
+int WithNotice(RecordingShell& shell, const QString& text, int seconds,
+               const std::function<void(NoticeDialog*)>& action) {
+    testing::WhenModal([&](QWidget* modal) {
+        auto* notice = qobject_cast<NoticeDialog*>(modal);
+        ASSERT_NE(notice, nullptr);
+        action(notice);
+    });
+    return RunNotice(shell, text, seconds);
 }
-
-// Notes every text the OK button shows while the notice is open.
-class ButtonTexts {
-public:
-    ButtonTexts() {
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            if (auto* notice = qobject_cast<NoticeDialog*>(QApplication::activeModalWidget())) {
-                const QString text = notice->OkButton()->text();
-                if (texts.isEmpty() || texts.back() != text)
-                    texts << text;
-            }
-        });
-        m_poll.start(5);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_poll;
-};
 
 TEST(NoticeDialog, WithoutCountdownItStaysUntilOk) {
     RecordingShell shell;
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
-        EXPECT_EQ(notice->windowTitle(), QStringLiteral("System message"));
-        EXPECT_FALSE(notice->windowFlags() & Qt::WindowCloseButtonHint);
-        EXPECT_EQ(notice->MessageLabel()->text(), QStringLiteral("Error: Failed get status"));
-        EXPECT_EQ(notice->MessageLabel()->alignment(), Qt::AlignCenter);
-        EXPECT_EQ(notice->OkButton()->text(), QStringLiteral("OK"));
-        EXPECT_FALSE(notice->OkButton()->Flat());
-        EXPECT_FALSE(notice->TimerRunning());
-        QTest::qWait(1500);
-        EXPECT_TRUE(notice->isVisible());
-        QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
-    });
-    EXPECT_EQ(RunNotice(shell, QStringLiteral("Error: Failed get status"), 0), QDialog::Accepted);
-}
-
-TEST(NoticeDialog, CountdownShowsEverySecondAndClosesItself) {
-    for (const int seconds : {1, 3}) {
-        RecordingShell shell;
-        ButtonTexts seen;
-        QElapsedTimer clock;
-        clock.start();
-        const int result = RunNotice(shell, QStringLiteral("Message was succesful send"), seconds);
-        const qint64 elapsed = clock.elapsed();
-        EXPECT_EQ(result, QDialog::Accepted) << seconds;
-        QStringList expected;
-        for (int left = seconds; left >= 1; --left)
-            expected << QStringLiteral("Closing after: %1 sec").arg(left);
-        // The text with 0 stands for an instant only; the poll may or may not see it.
-        if (seen.texts.size() == expected.size() + 1)
-            expected << QStringLiteral("Closing after: 0 sec");
-        EXPECT_EQ(seen.texts, expected) << seconds;
-        // Coarse timers may fire a little early; the notice never closes a tick early.
-        EXPECT_GE(elapsed, seconds * 1000 - 200) << seconds;
+    const QString text =
+        QStringLiteral("You can not send more than 100 symbols. Please edit the message.");
+    for (const int seconds : {0, -5}) {
+        EXPECT_EQ(
+            WithNotice(shell, text, seconds,
+                       [&](NoticeDialog* notice) {
+                           EXPECT_EQ(notice->windowTitle(), QStringLiteral("System message"));
+                           EXPECT_FALSE(notice->windowFlags() & Qt::WindowCloseButtonHint);
+                           QLabel* label = notice->MessageLabel();
+                           EXPECT_EQ(label->text(), text);
+                           EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(text))
+                               << "a long text is shown whole";
+                           EXPECT_EQ(notice->OkButton()->text(), QStringLiteral("OK"));
+                           EXPECT_FALSE(notice->TimerRunning());
+                           QTest::qWait(1100);
+                           EXPECT_TRUE(notice->isVisible());
+                           QTest::keyClick(notice, Qt::Key_Return);
+                       }),
+            QDialog::Accepted);
     }
 }
 
-TEST(NoticeDialog, NegativeSecondsMeanNoCountdown) {
+TEST(NoticeDialog, CountdownShowsEverySecondAndClosesItself) {
     RecordingShell shell;
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
-        EXPECT_FALSE(notice->TimerRunning());
-        EXPECT_EQ(notice->OkButton()->text(), QStringLiteral("OK"));
-        QTest::keyClick(notice, Qt::Key_Return);
+    QStringList seen; // every text the OK button shows while the notice is open
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* notice = qobject_cast<NoticeDialog*>(QApplication::activeModalWidget())) {
+            if (seen.isEmpty() || seen.back() != notice->OkButton()->text())
+                seen << notice->OkButton()->text();
+        }
     });
-    EXPECT_EQ(RunNotice(shell, QStringLiteral("x"), -5), QDialog::Accepted);
+    poll.start(5);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(RunNotice(shell, QStringLiteral("Message was succesful send"), 2), QDialog::Accepted);
+    EXPECT_GE(clock.elapsed(), 2000 - 200) << "never a tick early (coarse timers may be a bit)";
+    QStringList expected{"Closing after: 2 sec", "Closing after: 1 sec"};
+    if (seen.size() == 3) // the text with 0 stands for an instant only
+        expected << QStringLiteral("Closing after: 0 sec");
+    EXPECT_EQ(seen, expected);
 }
 
-TEST(NoticeDialog, OkDuringTheCountdownClosesAtOnceAndStopsTheTimer) {
+TEST(NoticeDialog, KeysAndOkEndTheCountdownAtOnce) {
     RecordingShell shell;
-    bool stopped = false;
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
-        EXPECT_TRUE(notice->TimerRunning());
-        EXPECT_EQ(notice->OkButton()->text(), QStringLiteral("Closing after: 30 sec"));
-        QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
-        stopped = !notice->TimerRunning() && !notice->isVisible();
-        EXPECT_EQ(notice->Seconds(), 30);
-    });
-    EXPECT_EQ(RunNotice(shell, QStringLiteral("Message was succesful send"), 30),
-              QDialog::Accepted);
-    EXPECT_TRUE(stopped);
-}
-
-TEST(NoticeDialog, EnterAcceptsAndEscapeCancels) {
     for (const auto& [key, result] :
-         {std::pair{Qt::Key_Enter, QDialog::Accepted}, std::pair{Qt::Key_Return, QDialog::Accepted},
-          std::pair{Qt::Key_Escape, QDialog::Rejected}}) {
-        RecordingShell shell;
-        bool timerStopped = false;
-        testing::WhenModal([&, key = key](QWidget* modal) {
-            NoticeDialog* notice = AsNotice(modal);
-            ASSERT_NE(notice, nullptr);
-            QTest::keyClick(notice, key);
-            timerStopped = !notice->TimerRunning();
-        });
-        EXPECT_EQ(RunNotice(shell, QStringLiteral("x"), 20), result) << key;
-        EXPECT_TRUE(timerStopped) << key;
+         {std::pair{Qt::Key_Enter, QDialog::Accepted}, std::pair{Qt::Key_Escape, QDialog::Rejected},
+          std::pair{Qt::Key_unknown, QDialog::Accepted}}) {
+        bool stopped = false;
+        EXPECT_EQ(WithNotice(shell, QStringLiteral("x"), 30,
+                             [&, key = key](NoticeDialog* notice) {
+                                 EXPECT_EQ(notice->OkButton()->text(),
+                                           QStringLiteral("Closing after: 30 sec"));
+                                 if (key == Qt::Key_unknown)
+                                     QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
+                                 else
+                                     QTest::keyClick(notice, key);
+                                 stopped = !notice->TimerRunning() && !notice->isVisible();
+                             }),
+                  result)
+            << key;
+        EXPECT_TRUE(stopped) << key;
     }
 }
 
 TEST(NoticeDialog, HelpKeyOpensTheHelpFileAndTheCountdownGoesOn) {
     RecordingShell shell;
     shell.result = 2; // no help file: nothing is reported
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
+    WithNotice(shell, QStringLiteral("x"), 2, [&](NoticeDialog* notice) {
         QTest::keyClick(notice, Qt::Key_F1);
         ASSERT_EQ(shell.calls.size(), 1u);
-        EXPECT_EQ(shell.calls[0].first, "open");
         EXPECT_EQ(shell.calls[0].second,
                   core::HelpFilePath(QCoreApplication::applicationFilePath().toStdString()));
-        EXPECT_TRUE(shell.browserRuns.empty());
-        EXPECT_TRUE(notice->isVisible());
         EXPECT_TRUE(notice->TimerRunning());
         EXPECT_EQ(QApplication::activeModalWidget(), notice) << "no error box followed";
     });
-    EXPECT_EQ(RunNotice(shell, QStringLiteral("x"), 2), QDialog::Accepted);
 }
 
-TEST(SystemMessage, ReportedFailuresShowTheirTextInANotice) {
+TEST(SystemMessage, ReportedFailuresShowTheirTextInANoticeInItsColours) {
     RecordingShell shell;
     SystemMessageSink sink(shell);
+    const core::ButtonColorBlock colours{0x00202080, 0x00208020, 0x00FFFFFF, 0x00000000,
+                                         0x0000A5FF};
+    SetNoticeColours(colours);
     const std::pair<std::function<void()>, QString> cases[] = {
         {[] { core::ShowSystemMessage(1290); }, QStringLiteral("Error: No right send linght")},
         {[] { core::ShowSystemMessage(1324); }, QString()},
@@ -162,64 +126,21 @@ TEST(SystemMessage, ReportedFailuresShowTheirTextInANotice) {
     for (const auto& [report, text] : cases) {
         QString shown = QStringLiteral("(none)");
         testing::WhenModal([&](QWidget* modal) {
-            NoticeDialog* notice = AsNotice(modal);
+            auto* notice = qobject_cast<NoticeDialog*>(modal);
             ASSERT_NE(notice, nullptr);
             shown = notice->MessageLabel()->text();
             EXPECT_FALSE(notice->TimerRunning());
+            // The default button of the raised look wears the focus frame.
+            const QImage image = testing::Grab(notice->OkButton());
+            EXPECT_EQ(testing::PixelAt(image, 0, 5), ToQColor(colours.focus));
+            EXPECT_EQ(testing::PixelAt(image, 5, 5), ToQColor(colours.inactiveBackground));
             QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
         });
         report();
         EXPECT_EQ(shown, text);
     }
-}
-
-TEST(SystemMessage, NoticeColoursReachTheOkButton) {
-    RecordingShell shell;
-    const core::ButtonColorBlock colours{0x00202080, 0x00208020, 0x00FFFFFF, 0x00000000, 0x0000A5FF};
-    SetNoticeColours(colours);
-    ASSERT_NE(NoticeColours(), nullptr);
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
-        FlatButton* ok = notice->OkButton();
-        EXPECT_EQ(ok->InactiveBackground(), ToQColor(colours.inactiveBackground));
-        EXPECT_EQ(ok->ActiveForeground(), ToQColor(colours.activeText));
-        // The default button of the raised look wears the focus frame.
-        const QImage image = testing::Grab(ok);
-        EXPECT_EQ(testing::PixelAt(image, 0, ok->height() / 2), ToQColor(colours.focus));
-        EXPECT_EQ(testing::PixelAt(image, 5, 5), ToQColor(colours.inactiveBackground));
-        QTest::mouseClick(ok, Qt::LeftButton);
-    });
-    RunNotice(shell, QStringLiteral("Message was succesful send"), 0);
     ClearNoticeColours();
     EXPECT_EQ(NoticeColours(), nullptr);
-}
-
-TEST(NoticePicture, CountdownNotice) {
-    RecordingShell shell;
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
-        QTest::qWait(50);
-        const QString path = testing::SavePicture(notice, QStringLiteral("notice-countdown.png"));
-        EXPECT_FALSE(QImage(path).isNull());
-        QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
-    });
-    RunNotice(shell, QStringLiteral("Message was succesful send"), 5);
-
-    testing::WhenModal([&](QWidget* modal) {
-        NoticeDialog* notice = AsNotice(modal);
-        ASSERT_NE(notice, nullptr);
-        testing::SavePicture(notice, QStringLiteral("notice-long-text.png"));
-        // The long text is shown whole.
-        EXPECT_GE(notice->MessageLabel()->width(),
-                  notice->MessageLabel()->fontMetrics().horizontalAdvance(
-                      notice->MessageLabel()->text()));
-        QTest::mouseClick(notice->OkButton(), Qt::LeftButton);
-    });
-    RunNotice(shell,
-              QStringLiteral("You can not send more than 100 symbols. Please edit the message."),
-              0);
 }
 
 } // namespace

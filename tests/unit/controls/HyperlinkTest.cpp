@@ -8,21 +8,10 @@
 namespace kestrola::core {
 namespace {
 
-TEST(Hyperlink, ErrorTextsForEveryCode) {
+TEST(Hyperlink, ErrorTextsNameTheCode) {
     const std::pair<int, const char*> cases[] = {
-        {0, "The operating system is out\nof memory or resources."},
         {2, "The specified file was not found."},
-        {3, "The specified path was not found."},
-        {5, "The operating system denied\naccess to the specified file."},
-        {8, "There was not enough memory to complete the operation."},
-        {11, "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."},
         {26, "A sharing violation occurred. "},
-        {27, "The filename association is\nincomplete or invalid."},
-        {28, "The DDE transaction could not\nbe completed because the request timed out."},
-        {29, "The DDE transaction failed."},
-        {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
-             "being processed."},
-        {31, "There is no application associated\nwith the given filename extension."},
         {32, "The specified dynamic-link library was not found."},
         {4, "Unknown Error (4) occurred."},
         {33, "Unknown Error (33) occurred."},
@@ -34,13 +23,12 @@ TEST(Hyperlink, ErrorTextsForEveryCode) {
 }
 
 TEST(Hyperlink, GotoUrlFallsBackToTheBrowserOnlyWhenTheOpenerFails) {
-    struct Case {
+    const struct {
         int opener;
         std::optional<int> browser;
         int expected;
         bool browserTried;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {42, 42, 42, false},
         {33, std::nullopt, 33, false},
         {32, std::nullopt, 32, true},
@@ -65,12 +53,11 @@ TEST(Hyperlink, GotoUrlFallsBackToTheBrowserOnlyWhenTheOpenerFails) {
 TEST(Hyperlink, FitToTextKeepsTheAlignmentsAnchor) {
     const Rect r{10, 20, 110, 50}; // 100 wide, 30 high
     const Size text{41, 13};
-    struct Case {
+    const struct {
         const char* name;
         LabelAlignment how;
         Rect expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"left top", {}, {10, 20, 51, 33}},
         {"right", {false, false, true}, {69, 20, 110, 33}},
         // (100 - 41) / 2 = 29 from both sides, so the odd pixel stays on the right.

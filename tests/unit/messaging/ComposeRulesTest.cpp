@@ -1,19 +1,17 @@
 #include "messaging/ComposeRules.h"
 
+#include "base/StatusTexts.h"
+
 #include <gtest/gtest.h>
+#include <set>
 
 namespace kestrola::core {
 namespace {
 
-TEST(ComposeRules, LengthCountsCharactersOfBothTexts) {
-    EXPECT_EQ(UsedLength("", ""), 0);
+TEST(ComposeRules, LengthCountsCharactersAndChecksRunInOrder) {
     EXPECT_EQ(UsedLength("BOB", "hello"), 8);
     EXPECT_EQ(UsedLength("JÜRGEN", "größe"), 11) << "characters, not UTF-8 bytes";
-    EXPECT_EQ(LengthIndicatorText(8), "8/100");
     EXPECT_EQ(LengthIndicatorText(130), "130/100");
-}
-
-TEST(ComposeRules, ChecksRunInOrder) {
     const std::string ninetySeven(97, 'x');
     EXPECT_EQ(CheckSend("PC3", ninetySeven, false), 0);
     EXPECT_EQ(CheckSend("PC3", ninetySeven + "x", false), 1325);
@@ -26,35 +24,32 @@ TEST(ComposeRules, ChecksRunInOrder) {
     EXPECT_EQ(CheckSend("", "", true), 1293);
 }
 
-struct QuoteCase {
-    const char* name;
-    std::string viewer;
-    int exclude;
-    std::string quoted;
-};
-
-void PrintTo(const QuoteCase& c, std::ostream* os) {
-    *os << c.name;
+TEST(ComposeRules, QuoteForReply) {
+    const struct {
+        std::string viewer;
+        int exclude;
+        std::string quoted;
+    } cases[] = {
+        {"Hi\r\n> old\r\nbye", 1, ">Hi\r\n>bye\r\n"}, // leaves out quoted lines
+        {"Hi\r\n> old\r\nbye", 0, ">Hi\r\n>> old\r\n>bye\r\n"},
+        {"Hi\r\n> old\r\nbye", 2, "Hi\r\n> old\r\nbye\r\n"}, // copies plain
+        {"a > b\r\nc", 1, ">a > b\r\n>c\r\n"},
+        {"\nx\ny", 0, ">\nx\n>y\r\n"}, // a lone line feed ends no line
+        {"one\r\n", 0, ">one\r\n\r\n"},
+        {">a\r\n>b", 1, "\r\n"},
+        {"", 1, "\r\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuoteForReply(c.viewer, c.exclude), c.quoted) << c.viewer << c.exclude;
 }
 
-class QuoteForReplyTable : public ::testing::TestWithParam<QuoteCase> {};
-
-TEST_P(QuoteForReplyTable, Quotes) {
-    EXPECT_EQ(QuoteForReply(GetParam().viewer, GetParam().exclude), GetParam().quoted);
+TEST(StatusTexts, TextsStandLetterForLetterAndGapsLoadEmpty) {
+    EXPECT_EQ(LoadString(1285), "Error: Failed create mailslot");
+    EXPECT_EQ(LoadString(1325), "You can not send more than 100 symbols. Please edit the message.");
+    const std::set<int> empty = {1311, 1313, 1317, 1318, 1319, 1320, 1321, 1324};
+    for (int id = 1284; id <= 1326; ++id)
+        EXPECT_EQ(LoadString(id).empty(), id == 1284 || id == 1326 || empty.count(id) == 1) << id;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QuoteForReplyTable,
-    ::testing::Values(
-        QuoteCase{"DefaultLeavesOutQuotedLines", "Hi\r\n> old\r\nbye", 1, ">Hi\r\n>bye\r\n"},
-        QuoteCase{"ZeroQuotesEveryLine", "Hi\r\n> old\r\nbye", 0, ">Hi\r\n>> old\r\n>bye\r\n"},
-        QuoteCase{"OtherValueCopiesPlain", "Hi\r\n> old\r\nbye", 2, "Hi\r\n> old\r\nbye\r\n"},
-        QuoteCase{"ErrorText", "//Error", 1, ">//Error\r\n"},
-        QuoteCase{"LaterMarkKeepsTheLine", "a > b\r\nc", 1, ">a > b\r\n>c\r\n"},
-        QuoteCase{"LeadingLineFeedDoesNotEndALine", "\nx\ny", 0, ">\nx\n>y\r\n"},
-        QuoteCase{"TrailingLineBreak", "one\r\n", 0, ">one\r\n\r\n"},
-        QuoteCase{"AllQuoted", ">a\r\n>b", 1, "\r\n"}, QuoteCase{"Empty", "", 1, "\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kestrola::core

@@ -1,5 +1,6 @@
 #include "messaging/DatagramCodec.h"
 
+#include "messaging/ReceiveRules.h"
 #include "platform/linux/LinuxCodePage.h"
 #include "store/Stamp.h"
 
@@ -8,124 +9,109 @@
 namespace kestrola::core {
 namespace {
 
-std::unique_ptr<platform::CodePage> Page(int number) {
-    auto page = platform::LinuxCodePage::Create(number);
-    EXPECT_NE(page, nullptr) << "code page " << number;
-    return page;
-}
+using namespace std::string_literals;
 
-MessageRecord Received(const std::string& bytes) {
-    MessageRecord r;
-    r.SetBody(bytes);
-    r.stamp = MakeStamp({2005, 12, 6, 9, 5, 7});
-    return r;
-}
-
-TEST(EncodeDatagram, UpperCasesTargetAndEndsEveryField) {
-    const auto page = Page(437);
-    EXPECT_EQ(EncodeDatagram(*page, "PC1", "pc2", "hi"),
-              std::string("\x50\x43\x31\x00\x50\x43\x32\x00\x68\x69\x00", 11));
-    EXPECT_EQ(EncodeDatagram(*page, "PC1", "", ""), std::string("PC1\0\0\0", 6));
-    // A line break typed in the composer travels as CR LF; a stray NUL cannot split a field.
-    EXPECT_EQ(EncodeDatagram(*page, "A", "b", std::string("x\r\ny\0z", 6)),
-              std::string("A\0B\0x\r\ny?z\0", 11));
-}
-
-TEST(EncodeDatagram, ConvertsToTheOemCodePage) {
-    const auto page = Page(850);
-    // ü is 0x81 and ß 0xE1 in code page 850; the target's ü upper-cases to Ü (0x9A).
-    EXPECT_EQ(EncodeDatagram(*page, "Jürgen", "müller", "Grüße"),
-              "J\x81rgen" + std::string(1, '\0') + "M\x9ALLER" + std::string(1, '\0') +
-                  "Gr\x81\xE1"
-                  "e" +
-                  std::string(1, '\0'));
-    // A character the page lacks becomes '?', one byte per character.
-    EXPECT_EQ(EncodeDatagram(*page, "PC", "X", "5 €"), std::string("PC\0X\0"
-                                                                   "5 ?\0",
-                                                                   9));
-}
-
-struct DecodeCase {
-    const char* name;
-    std::string body;
-    std::string from, to, text;
+class DatagramCodecTest : public ::testing::Test {
+protected:
+    static MessageRecord Received(const std::string& bytes) {
+        MessageRecord r;
+        r.SetBody(bytes);
+        r.stamp = MakeStamp({2005, 12, 6, 9, 5, 7});
+        return r;
+    }
+    std::unique_ptr<platform::CodePage> m_437 = platform::LinuxCodePage::Create(437);
+    std::unique_ptr<platform::CodePage> m_850 = platform::LinuxCodePage::Create(850);
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) {
-    *os << c.name;
+TEST_F(DatagramCodecTest, EncodeUpperCasesTargetEndsEveryFieldAndConverts) {
+    EXPECT_EQ(EncodeDatagram(*m_437, "PC1", "pc2", "hi"), "PC1\0PC2\0hi\0"s);
+    EXPECT_EQ(EncodeDatagram(*m_437, "PC1", "", ""), "PC1\0\0\0"s);
+    // A line break travels as CR LF; a stray NUL cannot split a field.
+    EXPECT_EQ(EncodeDatagram(*m_437, "A", "b", "x\r\ny\0z"s), "A\0B\0x\r\ny?z\0"s);
+    // Code page 850: ü 0x81, ß 0xE1, Ü 0x9A; a character the page lacks becomes '?'.
+    EXPECT_EQ(EncodeDatagram(*m_850, "Jürgen", "müller", "Grüße €"),
+              "J\x81rgen\0M\x9ALLER\0Gr\x81\xE1"
+              "e ?\0"s);
+    MessageRecord r = Received(EncodeDatagram(*m_850, "Jürgen", "müller", "Grüße €"));
+    DecodeDatagram(*m_850, r);
+    EXPECT_EQ(r.from + "|" + r.to + "|" + r.text, "Jürgen|MÜLLER|Grüße ?");
 }
 
-class DecodeDatagramTable : public ::testing::TestWithParam<DecodeCase> {};
-
-TEST_P(DecodeDatagramTable, Fields) {
-    const auto page = Page(437);
-    MessageRecord r = Received(GetParam().body);
-    DecodeDatagram(*page, r);
-    EXPECT_EQ(r.from, GetParam().from);
-    EXPECT_EQ(r.to, GetParam().to);
-    EXPECT_EQ(r.text, GetParam().text);
-    EXPECT_EQ(r.dateText, "09:05:07 , 06/12/2005");
+TEST_F(DatagramCodecTest, DecodeFields) {
+    const struct {
+        std::string body;
+        std::string from, to, text;
+    } cases[] = {
+        {"A\0B\0hi\0"s, "A", "B", "hi"},
+        {"A\0B\0hi"s, "A", "B", "hi"},
+        {"hello", "hello", "//Error", "//Error"},
+        {"", "//Error", "//Error", "//Error"},
+        {"PC1\0\0hi\0"s, "PC1", "//Error", "hi"},
+        {"A\0B\0one\x14two\0"s, "A", "B", "one\r\ntwo"},
+        {"A\0B\0a\x07"
+         "b\0"s,
+         "A", "B", "ab"},
+        {"A\0B\0a\r\nb\0"s, "A", "B", "a\r\nb"},
+        {"P\x01"
+         "C\x1f\0B\x0d\0x\x0b\0"s,
+         "PC", "B", "x\x0b"},
+        {"A\0B\0t\0junk"s, "A", "B", "t"},
+    };
+    for (const auto& c : cases) {
+        MessageRecord r = Received(c.body);
+        DecodeDatagram(*m_437, r);
+        EXPECT_EQ(r.from + "|" + r.to + "|" + r.text, c.from + "|" + c.to + "|" + c.text) << c.body;
+        EXPECT_EQ(r.dateText, "09:05:07 , 06/12/2005");
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecodeDatagramTable,
-    ::testing::Values(
-        DecodeCase{"ThreeFields", std::string("A\0B\0hi\0", 7), "A", "B", "hi"},
-        DecodeCase{"NoTerminator", std::string("A\0B\0hi", 6), "A", "B", "hi"},
-        DecodeCase{"NoNulAtAll", "hello", "hello", "//Error", "//Error"},
-        DecodeCase{"Empty", "", "//Error", "//Error", "//Error"},
-        DecodeCase{"EmptyRecipient", std::string("PC1\0\0hi\0", 8), "PC1", "//Error", "hi"},
-        DecodeCase{"LineBreakByte14", std::string("A\0B\0one\x14two\0", 12), "A", "B",
-                   "one\r\ntwo"},
-        DecodeCase{"Bell07Dropped",
-                   std::string("A\0B\0a\x07"
-                               "b\0",
-                               8),
-                   "A", "B", "ab"},
-        DecodeCase{"CrLfKept", std::string("A\0B\0a\r\nb\0", 9), "A", "B", "a\r\nb"},
-        DecodeCase{"ControlsInNamesDropped",
-                   std::string("P\x01"
-                               "C\x1f\0B\x0d\0x\x0b\0",
-                               10),
-                   "PC", "B", "x\x0b"},
-        DecodeCase{"BytesAfterTextIgnored", std::string("A\0B\0t\0junk", 10), "A", "B", "t"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DecodeDatagram, ConvertsFromOemAndKeepsLengthInCharacters) {
-    const auto page = Page(850);
-    MessageRecord r = Received(EncodeDatagram(*page, "Jürgen", "müller", "Grüße €"));
-    DecodeDatagram(*page, r);
-    EXPECT_EQ(r.from, "Jürgen");
-    EXPECT_EQ(r.to, "MÜLLER");
-    EXPECT_EQ(r.text, "Grüße ?");
-}
-
-TEST(DecodeDatagram, ReadsOnlyTheValidBytes) {
-    const auto page = Page(437);
+TEST_F(DatagramCodecTest, DecodeReadsOnlyTheValidBytes) {
     // A body filled by an earlier, longer record: bytes past bodyLength must not leak in.
-    MessageRecord r = Received(std::string("OLD\0SENDER\0old text\0", 20));
+    MessageRecord r = Received("OLD\0SENDER\0old text\0"s);
     r.bodyLength = 5;
     std::copy_n("hello", 5, r.body.begin());
-    DecodeDatagram(*page, r);
-    EXPECT_EQ(r.from, "hello");
-    EXPECT_EQ(r.to, "//Error");
-    EXPECT_EQ(r.text, "//Error");
-
-    // A full 1027-byte body without NUL is read to its end and no further.
-    MessageRecord full = Received(std::string(kBodyCapacity, 'x'));
-    DecodeDatagram(*page, full);
+    DecodeDatagram(*m_437, r);
+    EXPECT_EQ(r.from + "|" + r.to + "|" + r.text, "hello|//Error|//Error");
+    MessageRecord full = Received(std::string(kBodyCapacity, 'x')); // no NUL: read to its end
+    DecodeDatagram(*m_437, full);
     EXPECT_EQ(full.from, std::string(kBodyCapacity, 'x'));
-    EXPECT_EQ(full.to, "//Error");
+    MessageRecord cut = Received("SENDER\0RCPT\0"s + std::string(138, 'm'));
+    cut.bodyLength = static_cast<std::uint32_t>(kKeptDatagramBytes);
+    DecodeDatagram(*m_437, cut);
+    EXPECT_EQ(cut.text, std::string(110 - 12, 'm'));
 }
 
-TEST(DecodeDatagram, CutDatagramLosesItsTail) {
-    const auto page = Page(437);
-    std::string datagram = std::string("SENDER\0RCPT\0", 12) + std::string(138, 'm');
-    ASSERT_EQ(datagram.size(), 150u);
-    MessageRecord r = Received(datagram);
-    r.bodyLength = static_cast<std::uint32_t>(kKeptDatagramBytes);
-    DecodeDatagram(*page, r);
-    EXPECT_EQ(r.text, std::string(110 - 12, 'm'));
+TEST_F(DatagramCodecTest, PersonalOnlyForTheLocalName) {
+    EXPECT_TRUE(IsPersonal(*m_850, "pc1", "PC1"));
+    EXPECT_TRUE(IsPersonal(*m_850, "jürgen", "JÜRGEN"));
+    for (const char* group : {"WORKGROUP", "*", "PC12", "//Error", ""})
+        EXPECT_FALSE(IsPersonal(*m_850, group, "PC1")) << group;
+}
+
+TEST(DuplicateDetector, WindowOfTicks) {
+    MessageRecord a, b;
+    a.SetBody("A\0B\0hi\0"s);
+    b.SetBody("A\0B\0ho\0"s);
+    DuplicateDetector standard(2);
+    EXPECT_FALSE(standard.IsDuplicate(a));
+    standard.Tick();
+    EXPECT_TRUE(standard.IsDuplicate(a)) << "next tick: inside the window";
+    EXPECT_FALSE(standard.IsDuplicate(b));
+    standard.Tick();
+    standard.Tick();
+    EXPECT_TRUE(standard.IsDuplicate(b)) << "two ticks later: still open";
+    for (int i = 0; i < 3; ++i)
+        standard.Tick();
+    EXPECT_FALSE(standard.IsDuplicate(b)) << "three ticks later: closed";
+    DuplicateDetector never(0);
+    EXPECT_FALSE(never.IsDuplicate(a));
+    never.Tick();
+    EXPECT_FALSE(never.IsDuplicate(a));
+    DuplicateDetector forever(255);
+    EXPECT_FALSE(forever.IsDuplicate(a));
+    for (int i = 0; i < 1000; ++i)
+        forever.Tick();
+    EXPECT_TRUE(forever.IsDuplicate(a));
 }
 
 } // namespace

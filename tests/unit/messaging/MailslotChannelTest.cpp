@@ -10,79 +10,69 @@
 namespace kestrola::core {
 namespace {
 
+using namespace std::string_literals;
 using platform::testing::LoopbackNetwork;
+using Ids = std::vector<int>;
 
 class MailslotChannelTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(channel.Open()); }
+    // Puts raw bytes into PC2's messenger mailslot as if they had arrived.
+    void Arrive(const std::string& bytes) { ASSERT_TRUE(pc2->Deliver("MESSNGR", bytes, {})); }
+
     std::shared_ptr<LoopbackNetwork> net = LoopbackNetwork::Create();
     std::shared_ptr<LoopbackNetwork::Host> pc1 = net->AddHost("PC1", "WORKGROUP");
     std::shared_ptr<LoopbackNetwork::Host> pc2 = net->AddHost("PC2", "WORKGROUP");
     std::shared_ptr<LoopbackNetwork::Host> pc3 = net->AddHost("PC3", "OTHERGRP");
     testing::RecordingReportSink sink;
-
-    // Puts raw bytes into a host's messenger mailslot as if they had arrived.
-    static void Arrive(LoopbackNetwork::Host& host, const std::string& bytes) {
-        ASSERT_TRUE(host.Deliver("MESSNGR", bytes, {}));
-    }
+    MailslotChannel channel{*pc2};
+    MessageRecord r;
 };
 
-TEST_F(MailslotChannelTest, OpenCreatesTheMessengerMailslotOnce) {
-    MailslotChannel channel(*pc1);
-    EXPECT_FALSE(channel.IsOpen());
-    ASSERT_TRUE(channel.Open());
+TEST_F(MailslotChannelTest, OpenTakesTheMessengerMailslotOnce) {
     EXPECT_TRUE(channel.IsOpen());
-    // A second endpoint on the same computer finds the name taken.
-    MailslotChannel second(*pc1);
+    MailslotChannel second(*pc2); // the name is taken on this computer
     EXPECT_FALSE(second.Open());
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_EQ(sink.Take(), std::vector<int>{kFailedCreateMailslot});
-    // Closing gives the name back.
+    EXPECT_EQ(sink.Take(), Ids{kFailedCreateMailslot});
     channel.Close();
-    EXPECT_TRUE(second.Open());
-}
+    EXPECT_TRUE(second.Open()) << "closing gives the name back";
 
-TEST_F(MailslotChannelTest, OpenFailsWhenAnotherServiceHoldsThePort) {
-    pc1->portTaken = true;
-    MailslotChannel channel(*pc1);
-    EXPECT_FALSE(channel.Open());
-    EXPECT_FALSE(channel.IsOpen());
-    EXPECT_EQ(sink.Take(), std::vector<int>{kFailedCreateMailslot});
-    MessageRecord r;
-    EXPECT_EQ(channel.Receive(r), ReceiveFailed);
+    pc1->portTaken = true; // another service holds the port
+    MailslotChannel blocked(*pc1);
+    EXPECT_FALSE(blocked.Open());
+    EXPECT_EQ(sink.Take(), Ids{kFailedCreateMailslot});
+    EXPECT_EQ(blocked.Receive(r), ReceiveFailed);
     EXPECT_TRUE(sink.Take().empty());
+    MailslotChannel receiver(*pc3);
+    ASSERT_TRUE(receiver.Open());
+    EXPECT_TRUE(blocked.Send("PC3", "A\0B\0c\0", 6)) << "sending needs no open channel";
+    EXPECT_EQ(receiver.Receive(r), MessageReceived);
 }
 
-TEST_F(MailslotChannelTest, ReceivesOneDatagramPerCall) {
-    MailslotChannel channel(*pc2);
-    ASSERT_TRUE(channel.Open());
-    MessageRecord r;
+TEST_F(MailslotChannelTest, ReceivesOneDatagramPerCallAndConsumesEmptyOnesSilently) {
     EXPECT_EQ(channel.Receive(r), NothingReceived);
-    Arrive(*pc2, std::string("A\0B\0hi\0", 7));
-    Arrive(*pc2, std::string("C\0D\0yo\0", 7));
+    for (const std::string& bytes : {"A\0B\0hi\0"s, "\0"s, ""s, "\0B\0text\0"s, "C\0D\0yo\0"s})
+        Arrive(bytes);
     r.state = 1;
     r.body.fill(0xEE); // stale bytes from an earlier message
     EXPECT_EQ(channel.Receive(r), MessageReceived);
-    EXPECT_EQ(r.BodyBytes(), std::string("A\0B\0hi\0", 7));
+    EXPECT_EQ(r.BodyBytes(), "A\0B\0hi\0"s);
     EXPECT_EQ(r.state, 0);
     EXPECT_EQ(r.body[7], 0) << "the buffer is zeroed before the read";
     EXPECT_EQ(r.body[1023], 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(channel.Receive(r), NothingReceived);
     EXPECT_EQ(channel.Receive(r), MessageReceived);
-    EXPECT_EQ(r.BodyBytes(), std::string("C\0D\0yo\0", 7));
+    EXPECT_EQ(r.BodyBytes(), "C\0D\0yo\0"s);
     EXPECT_EQ(channel.Receive(r), NothingReceived);
     EXPECT_TRUE(sink.Take().empty());
 }
 
 TEST_F(MailslotChannelTest, KeepsOnly110BytesOfALongDatagram) {
-    MailslotChannel channel(*pc2);
-    ASSERT_TRUE(channel.Open());
-    std::string long150(150, 'x');
-    long150[3] = '\0';
-    long150[7] = '\0';
     for (const std::size_t size : {150u, 1024u, 1500u}) {
-        std::string bytes = long150;
-        bytes.resize(size, 'y');
-        Arrive(*pc2, bytes);
-        MessageRecord r;
+        std::string bytes = "PC1\0PC2\0"s + std::string(size - 8, 'y');
+        Arrive(bytes);
         std::string whole;
         ASSERT_EQ(channel.Receive(r, nullptr, &whole), MessageReceived) << size;
         EXPECT_EQ(r.bodyLength, kKeptDatagramBytes);
@@ -93,158 +83,99 @@ TEST_F(MailslotChannelTest, KeepsOnly110BytesOfALongDatagram) {
     }
 }
 
-TEST_F(MailslotChannelTest, EmptyOrNulLedDatagramsAreConsumedSilently) {
-    MailslotChannel channel(*pc2);
-    ASSERT_TRUE(channel.Open());
-    Arrive(*pc2, std::string(1, '\0'));
-    Arrive(*pc2, "");
-    Arrive(*pc2, std::string("\0B\0text\0", 8));
-    Arrive(*pc2, "hello");
-    MessageRecord r;
-    EXPECT_EQ(channel.Receive(r), NothingReceived);
-    EXPECT_EQ(channel.Receive(r), NothingReceived);
-    EXPECT_EQ(channel.Receive(r), NothingReceived);
-    EXPECT_EQ(channel.Receive(r), MessageReceived) << "the three before it were consumed";
-    EXPECT_EQ(r.BodyBytes(), "hello");
-    EXPECT_TRUE(sink.Take().empty());
+TEST_F(MailslotChannelTest, FailuresCloseTheChannelForGood) {
+    const struct {
+        bool LoopbackNetwork::Host::*fault;
+        int reported;
+    } cases[] = {{&LoopbackNetwork::Host::infoFails, kFailedGetStatus},
+                 {&LoopbackNetwork::Host::readFails, kFailedCreateMailslot}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reported);
+        channel.Close();
+        ASSERT_TRUE(channel.Open());
+        Arrive("A\0B\0hi\0"s);
+        (*pc2).*c.fault = true;
+        EXPECT_EQ(channel.Receive(r), ReceiveFailed);
+        EXPECT_EQ(sink.Take(), Ids{c.reported});
+        EXPECT_FALSE(channel.IsOpen());
+        (*pc2).*c.fault = false;
+        EXPECT_EQ(channel.Receive(r), ReceiveFailed);
+        EXPECT_TRUE(sink.Take().empty()) << "later polls fail silently";
+    }
 }
 
-TEST_F(MailslotChannelTest, StatusFailureClosesTheChannelForGood) {
-    MailslotChannel channel(*pc2);
-    ASSERT_TRUE(channel.Open());
-    Arrive(*pc2, std::string("A\0B\0hi\0", 7));
-    pc2->infoFails = true;
-    MessageRecord r;
-    EXPECT_EQ(channel.Receive(r), ReceiveFailed);
-    EXPECT_EQ(sink.Take(), std::vector<int>{kFailedGetStatus});
-    EXPECT_FALSE(channel.IsOpen());
-    pc2->infoFails = false;
-    EXPECT_EQ(channel.Receive(r), ReceiveFailed);
-    EXPECT_EQ(channel.Receive(r), ReceiveFailed);
-    EXPECT_TRUE(sink.Take().empty()) << "later polls fail silently";
-}
-
-TEST_F(MailslotChannelTest, ReadFailureReportsTheCreationTextAndCloses) {
-    MailslotChannel channel(*pc2);
-    ASSERT_TRUE(channel.Open());
-    Arrive(*pc2, std::string("A\0B\0hi\0", 7));
-    pc2->readFails = true;
-    MessageRecord r;
-    EXPECT_EQ(channel.Receive(r), ReceiveFailed);
-    EXPECT_EQ(sink.Take(), std::vector<int>{kFailedCreateMailslot});
-    EXPECT_FALSE(channel.IsOpen());
-    pc2->readFails = false;
-    EXPECT_EQ(channel.Receive(r), ReceiveFailed);
-    EXPECT_TRUE(sink.Take().empty());
-}
-
-struct Delivery {
-    std::string target;
-    std::uint8_t type;
-    std::string destination;
-    std::vector<std::string> reached;
-};
-
-void PrintTo(const Delivery& d, std::ostream* os) {
-    *os << "target " << d.target;
-}
-
-class MailslotChannelSend : public MailslotChannelTest,
-                            public ::testing::WithParamInterface<Delivery> {};
-
-TEST_P(MailslotChannelSend, ReachesTheRightComputers) {
-    MailslotChannel c1(*pc1), c2(*pc2), c3(*pc3);
-    ASSERT_TRUE(c1.Open() && c2.Open() && c3.Open());
-    const std::string datagram("PC1\0X\0hi\0", 9);
+TEST_F(MailslotChannelTest, SendReachesTheRightComputers) {
+    MailslotChannel c1(*pc1), c3(*pc3);
+    ASSERT_TRUE(c1.Open() && c3.Open());
+    const struct {
+        std::string target;
+        std::uint8_t type;
+        std::string destination;
+        std::vector<std::string> reached;
+    } cases[] = {
+        {"PC2", 0x10, "PC2<00>", {"PC2"}},
+        {"pc3", 0x10, "PC3<00>", {"PC3"}},
+        {"WORKGROUP", 0x11, "WORKGROUP<00>", {"PC1", "PC2"}},
+        {"othergrp", 0x11, "OTHERGRP<00>", {"PC3"}},
+        {"*", 0x11, "WORKGROUP<00>", {"PC1", "PC2"}},
+        {"NOBODY", 0x11, "NOBODY<00>", {}},
+    };
+    const std::string datagram = "PC1\0X\0hi\0"s;
     MailslotChannel sender(*pc1);
-    EXPECT_TRUE(sender.Send(GetParam().target, datagram.data(), datagram.size()));
-    EXPECT_TRUE(sink.Take().empty());
-    const auto carried = net->Carried();
-    ASSERT_EQ(carried.size(), 1u);
-    EXPECT_EQ(carried[0].type, GetParam().type);
-    EXPECT_EQ(carried[0].destination, GetParam().destination);
-    EXPECT_EQ(carried[0].mailslot, "\\MAILSLOT\\MESSNGR");
-    EXPECT_EQ(carried[0].deliveredTo, GetParam().reached);
-    for (auto* channel : {&c1, &c2, &c3}) {
-        MessageRecord r;
-        platform::DatagramOrigin origin;
-        if (channel->Receive(r, &origin) == MessageReceived) {
-            EXPECT_EQ(r.BodyBytes(), datagram) << "the bytes travel as given";
-            EXPECT_EQ(origin.sourceName, "PC1<00>");
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.target);
+        EXPECT_TRUE(sender.Send(c.target, datagram.data(), datagram.size()));
+        const auto carried = net->Carried();
+        ASSERT_EQ(carried.size(), i + 1);
+        EXPECT_EQ(carried[i].type, c.type);
+        EXPECT_EQ(carried[i].destination, c.destination);
+        EXPECT_EQ(carried[i].mailslot, "\\MAILSLOT\\MESSNGR");
+        EXPECT_EQ(carried[i].deliveredTo, c.reached);
+        for (auto* receiver : {&c1, &channel, &c3}) {
+            platform::DatagramOrigin origin;
+            if (receiver->Receive(r, &origin) == MessageReceived) {
+                EXPECT_EQ(r.BodyBytes(), datagram) << "the bytes travel as given";
+                EXPECT_EQ(origin.sourceName, "PC1<00>");
+            }
         }
     }
+    EXPECT_TRUE(sink.Take().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, MailslotChannelSend,
-                         ::testing::Values(Delivery{"PC2", 0x10, "PC2<00>", {"PC2"}},
-                                           Delivery{"pc3", 0x10, "PC3<00>", {"PC3"}},
-                                           Delivery{
-                                               "WORKGROUP", 0x11, "WORKGROUP<00>", {"PC1", "PC2"}},
-                                           Delivery{"othergrp", 0x11, "OTHERGRP<00>", {"PC3"}},
-                                           Delivery{"*", 0x11, "WORKGROUP<00>", {"PC1", "PC2"}},
-                                           Delivery{"NOBODY", 0x11, "NOBODY<00>", {}}));
-
-TEST_F(MailslotChannelTest, SendWorksWithoutAnOpenChannel) {
-    MailslotChannel receiver(*pc2);
-    ASSERT_TRUE(receiver.Open());
-    pc1->portTaken = true;
-    MailslotChannel sender(*pc1);
-    EXPECT_FALSE(sender.Open());
-    sink.Take();
-    EXPECT_TRUE(sender.Send("PC2", "A\0B\0c\0", 6));
-    MessageRecord r;
-    EXPECT_EQ(receiver.Receive(r), MessageReceived);
-}
-
-TEST_F(MailslotChannelTest, InvalidTargetsCannotBeOpened) {
+TEST_F(MailslotChannelTest, BadTargetsAndWriteFailuresReportTheirTexts) {
     MailslotChannel sender(*pc1);
     for (const std::string& target :
-         {std::string(), std::string("SIXTEEN-CHARS-XY"), std::string("A*B"), std::string("A\\B"),
-          std::string("A/B"), std::string("A\x01"), std::string("a?b"), std::string("x|y")}) {
+         {""s, "SIXTEEN-CHARS-XY"s, "A*B"s, "A\\B"s, "A/B"s, "A\x01"s, "a?b"s, "x|y"s}) {
         EXPECT_FALSE(sender.Send(target, "A\0B\0c\0", 6)) << target;
-        EXPECT_EQ(sink.Take(), std::vector<int>{kFailedCreateFileToWrite}) << target;
+        EXPECT_EQ(sink.Take(), Ids{kFailedCreateFileToWrite}) << target;
     }
     EXPECT_TRUE(net->Carried().empty());
-}
 
-TEST_F(MailslotChannelTest, WriteFailuresReportTheirTexts) {
-    MailslotChannel sender(*pc1);
-    const std::string datagram("PC1\0PC2\0hi\0", 11);
-
-    pc1->noInterface = true;
-    EXPECT_FALSE(sender.Send("PC2", datagram.data(), datagram.size()));
-    EXPECT_EQ(sink.Take(), std::vector<int>{kFailedCreateFileToWrite});
-    pc1->noInterface = false;
-
-    pc1->writeFails = true;
-    EXPECT_FALSE(sender.Send("PC2", datagram.data(), datagram.size()));
-    EXPECT_EQ(sink.Take(), (std::vector<int>{kFailedSendToSlot, kNoRightSendLength}));
-    pc1->writeFails = false;
-
-    pc1->shortWriteBy = 3;
-    EXPECT_FALSE(sender.Send("PC2", datagram.data(), datagram.size()));
-    EXPECT_EQ(sink.Take(), std::vector<int>{kNoRightSendLength});
-    pc1->shortWriteBy = 0;
-
-    const std::string tooLong(425, 'x');
-    EXPECT_FALSE(sender.Send("PC2", tooLong.data(), tooLong.size()));
-    EXPECT_EQ(sink.Take(), (std::vector<int>{kFailedSendToSlot, kNoRightSendLength}));
-    const std::string longest(424, 'x');
-    EXPECT_TRUE(sender.Send("PC2", longest.data(), longest.size()));
+    const std::string datagram = "PC1\0PC2\0hi\0"s;
+    const auto failing = [&](auto setup, std::size_t size) {
+        setup(true);
+        EXPECT_FALSE(sender.Send("PC2", std::string(size, 'x').data(), size));
+        setup(false);
+        return sink.Take();
+    };
+    EXPECT_EQ(failing([&](bool on) { pc1->noInterface = on; }, 11), Ids{kFailedCreateFileToWrite});
+    EXPECT_EQ(failing([&](bool on) { pc1->writeFails = on; }, 11),
+              (Ids{kFailedSendToSlot, kNoRightSendLength}));
+    EXPECT_EQ(failing([&](bool on) { pc1->shortWriteBy = on ? 3 : 0; }, 11),
+              Ids{kNoRightSendLength});
+    EXPECT_EQ(failing([](bool) {}, 425), (Ids{kFailedSendToSlot, kNoRightSendLength}));
+    EXPECT_TRUE(sender.Send("PC2", std::string(424, 'x').data(), 424));
     EXPECT_TRUE(sink.Take().empty());
 }
 
 TEST_F(MailslotChannelTest, CountersFollowTheQueue) {
-    MailslotChannel channel(*pc2);
-    ASSERT_TRUE(channel.Open());
-    // One source: it keeps its share of the queue, the newest.
-    for (int i = 0; i < 100; ++i)
-        Arrive(*pc2, "A" + std::to_string(i));
+    for (int i = 0; i < 100; ++i) // one source keeps its share of the queue, the newest
+        Arrive("A" + std::to_string(i));
     const platform::MailslotCounters counters = channel.Counters();
     EXPECT_EQ(counters.filed, 100u);
     EXPECT_EQ(counters.dropped, 36u);
     EXPECT_EQ(counters.waiting, 64u);
-    MessageRecord r;
     ASSERT_EQ(channel.Receive(r), MessageReceived);
     EXPECT_EQ(r.BodyBytes(), "A36") << "the oldest were dropped";
     channel.Close();

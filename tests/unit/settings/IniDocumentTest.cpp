@@ -1,5 +1,6 @@
 #include "settings/IniDocument.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -9,162 +10,111 @@ namespace {
 
 using namespace std::string_literals;
 
-struct ReadCase {
-    const char* name;
-    std::string file;
-    const char* section;
-    const char* key;
-    std::optional<std::string> expected;
-};
-
-void PrintTo(const ReadCase& c, std::ostream* os) {
-    *os << c.name;
+TEST(IniDocument, FindsWhatTheProfileFunctionsFind) {
+    const struct {
+        std::string file;
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"[sYsTeMsEtTiNgS]\nFLATBUTTONS=0\n", "SystemSettings", "FlatButtons", "0"},
+        {"  [ S ]  \n \t k \t=  v w \t\n", "S", "k", "v w"},
+        {"[S]\nk=\"  v \"\n", "S", "k", "  v "},
+        {"[S]\nk='v'\n", "S", "k", "v"},
+        {"[S]\nk=\"\"v\"\"\n", "S", "k", "\"v\""},
+        {"[S]\nk=  \"v\"  \n", "S", "k", "v"},
+        {"[S]\nk=\"v'\n", "S", "k", "\"v'"},
+        {"[S]\nk=\"\n", "S", "k", "\""},
+        {"[S]\nk=\n", "S", "k", ""},
+        {"[S]\nk=a=b\n", "S", "k", "a=b"},
+        {"[S]\nk=1\nK=2\n", "S", "k", "1"},
+        {"[S]\na=1\n[s]\nb=2\n", "S", "b", std::nullopt},
+        {"[S]\na=1\n[T]\nk=2\n", "S", "k", std::nullopt},
+        {"[S]\nk=1\n", "T", "k", std::nullopt},
+        {"k=1\n[S]\n", "S", "k", std::nullopt},
+        {"[S]\n;k=1\n  ; k=2\nk=3\n", "S", "k", "3"},
+        {"[S]\nk\nk=4\n", "S", "k", "4"},
+        {"[S] ; note\nk=v\n", "S", "k", "v"},
+        {"[S\nk=v\n", "S", "k", std::nullopt},
+        {"[S]\r\nk=v\r\n", "S", "k", "v"},
+        {"[S]\rk=v\r", "S", "k", "v"},
+        {"\xEF\xBB\xBF[S]\nk=v", "S", "k", "v"},
+        {"[S]\nk=ab\0cd\n"s, "S", "k", "ab"},
+        {"[Größe]\nSchlüssel=wert\n", "Größe", "Schlüssel", "wert"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IniDocument(c.file).Find(c.section, c.key), c.expected) << c.file;
 }
-
-class IniRead : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(IniRead, FindsWhatTheProfileFunctionsFind) {
-    const ReadCase& c = GetParam();
-    EXPECT_EQ(IniDocument(c.file).Find(c.section, c.key), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, IniRead,
-    ::testing::Values(
-        ReadCase{"Plain", "[S]\nk=v\n", "S", "k", "v"},
-        ReadCase{"NamesIgnoreCase", "[sYsTeMsEtTiNgS]\nFLATBUTTONS=0\n", "SystemSettings",
-                 "FlatButtons", "0"},
-        ReadCase{"BlanksAroundNamesAndValues", "  [ S ]  \n \t k \t=  v w \t\n", "S", "k", "v w"},
-        ReadCase{"DoubleQuotesStripped", "[S]\nk=\"  v \"\n", "S", "k", "  v "},
-        ReadCase{"SingleQuotesStripped", "[S]\nk='v'\n", "S", "k", "v"},
-        ReadCase{"OnlyOnePairStripped", "[S]\nk=\"\"v\"\"\n", "S", "k", "\"v\""},
-        ReadCase{"QuotesInsideBlanks", "[S]\nk=  \"v\"  \n", "S", "k", "v"},
-        ReadCase{"MismatchedQuotesKept", "[S]\nk=\"v'\n", "S", "k", "\"v'"},
-        ReadCase{"LoneQuoteKept", "[S]\nk=\"\n", "S", "k", "\""},
-        ReadCase{"EmptyValue", "[S]\nk=\n", "S", "k", ""},
-        ReadCase{"EqualsInValue", "[S]\nk=a=b\n", "S", "k", "a=b"},
-        ReadCase{"FirstKeyWins", "[S]\nk=1\nK=2\n", "S", "k", "1"},
-        ReadCase{"FirstSectionWins", "[S]\na=1\n[s]\nb=2\n", "S", "b", std::nullopt},
-        ReadCase{"KeyOfAnotherSection", "[S]\na=1\n[T]\nk=2\n", "S", "k", std::nullopt},
-        ReadCase{"MissingSection", "[S]\nk=1\n", "T", "k", std::nullopt},
-        ReadCase{"KeyBeforeAnySection", "k=1\n[S]\n", "S", "k", std::nullopt},
-        ReadCase{"CommentLineIsNoKey", "[S]\n;k=1\n  ; k=2\nk=3\n", "S", "k", "3"},
-        ReadCase{"LineWithoutEquals", "[S]\nk\nk=4\n", "S", "k", "4"},
-        ReadCase{"HeaderWithTrailingText", "[S] ; note\nk=v\n", "S", "k", "v"},
-        ReadCase{"UnclosedHeaderIsNoSection", "[S\nk=v\n", "S", "k", std::nullopt},
-        ReadCase{"CrLf", "[S]\r\nk=v\r\n", "S", "k", "v"},
-        ReadCase{"CrOnly", "[S]\rk=v\r", "S", "k", "v"},
-        ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[S]\nk=v", "S", "k", "v"},
-        ReadCase{"NoLineEndAtEnd", "[S]\nk=v", "S", "k", "v"},
-        ReadCase{"CutAtNul", "[S]\nk=ab\0cd\n"s, "S", "k", "ab"},
-        ReadCase{"Utf8Names", "[Größe]\nSchlüssel=wert\n", "Größe", "Schlüssel", "wert"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IniDocument, TextsAreCutAfter4095Characters) {
-    const std::string ascii(5000, 'a');
-    EXPECT_EQ(IniDocument("[S]\nk=" + ascii).Find("S", "k"), std::string(4095, 'a'));
-
-    // Two-byte characters: the cut counts characters and never splits one.
-    std::string wide;
+    EXPECT_EQ(IniDocument("[S]\nk=" + std::string(5000, 'a')).Find("S", "k"),
+              std::string(4095, 'a'));
+    std::string wide; // the cut counts characters and never splits one
     for (int i = 0; i < 4100; ++i)
         wide += "é";
-    const auto found = IniDocument("[S]\nk=" + wide).Find("S", "k");
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->size(), 4095u * 2);
-    EXPECT_EQ(*found, wide.substr(0, 4095 * 2));
+    EXPECT_EQ(IniDocument("[S]\nk=" + wide).Find("S", "k"), wide.substr(0, 4095 * 2));
 }
 
-struct IntCase {
-    const char* text;
-    std::int32_t expected;
-};
-
-class ProfileInt : public ::testing::TestWithParam<IntCase> {};
-
-TEST_P(ProfileInt, ReadsLeadingDecimalDigits) {
-    EXPECT_EQ(ProfileIntFromText(GetParam().text), GetParam().expected) << GetParam().text;
+TEST(IniDocument, IntegersReadLeadingDecimalDigitsModulo32Bits) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"12", 12},
+        {"-7", -7},
+        {"+5", 5},
+        {"  42", 42},
+        {"12abc", 12},
+        {"1.5", 1},
+        {"abc", 0},
+        {"0x10", 0},
+        {"--1", 0},
+        {"-", 0},
+        {"- 1", 0},
+        {"2147483647", 2147483647},
+        {"2147483648", -2147483647 - 1},
+        {"4294967295", -1},
+        {"99999999999", 1215752191},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(ProfileIntFromText(text), expected) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileInt,
-                         ::testing::Values(IntCase{"12", 12}, IntCase{"-7", -7}, IntCase{"+5", 5},
-                                           IntCase{"  42", 42}, IntCase{"12abc", 12},
-                                           IntCase{"1.5", 1}, IntCase{"abc", 0}, IntCase{"0x10", 0},
-                                           IntCase{"--1", 0}, IntCase{"-", 0}, IntCase{"- 1", 0},
-                                           IntCase{"2147483647", 2147483647},
-                                           IntCase{"2147483648", -2147483647 - 1},
-                                           IntCase{"4294967295", -1},
-                                           // 99999999999 modulo 2^32
-                                           IntCase{"99999999999", 1215752191}));
-
-TEST(IniDocument, WriteReplacesInPlaceAndKeepsEveryOtherLine) {
-    IniDocument document("; settings written by hand\r\n"
-                         "[SystemSettings]\r\n"
-                         "  flatbuttons =  0   \r\n"
-                         "; the next one matters\r\n"
-                         "HotKey=1\r\n"
-                         "\r\n"
-                         "[Other]\r\n"
-                         "FlatButtons=7\r\n");
-    EXPECT_EQ(document.Set("SystemSettings", "FlatButtons", "1"), IniDocument::Edit::Changed);
-    EXPECT_EQ(document.Serialize("\n"), "; settings written by hand\n"
-                                        "[SystemSettings]\n"
-                                        "  flatbuttons =  1\n"
-                                        "; the next one matters\n"
-                                        "HotKey=1\n"
-                                        "\n"
-                                        "[Other]\n"
-                                        "FlatButtons=7\n");
-}
-
-TEST(IniDocument, NewKeyGoesAfterTheLastKeyOfItsSection) {
-    IniDocument document("[A]\n"
-                         "x=1\n"
-                         "\n"
-                         "; about B\n"
-                         "[B]\n"
-                         "y=2\n"
-                         "[Empty]\n"
-                         "; nothing yet\n");
-    EXPECT_EQ(document.Set("a", "New", "n"), IniDocument::Edit::Changed);
-    EXPECT_EQ(document.Set("EMPTY", "First", "f"), IniDocument::Edit::Changed);
-    EXPECT_EQ(document.Serialize("\n"), "[A]\n"
-                                        "x=1\n"
-                                        "New=n\n"
-                                        "\n"
-                                        "; about B\n"
-                                        "[B]\n"
-                                        "y=2\n"
-                                        "[Empty]\n"
-                                        "First=f\n"
-                                        "; nothing yet\n");
-}
-
-TEST(IniDocument, NewSectionGoesAtTheEnd) {
-    IniDocument empty;
-    empty.Set("S", "k", "1");
-    EXPECT_EQ(empty.Serialize("\r\n"), "[S]\r\nk=1\r\n");
-
-    IniDocument unterminated("[A]\nx=1");
-    unterminated.Set("B", "y", "2");
-    EXPECT_EQ(unterminated.Serialize("\n"), "[A]\nx=1\n\n[B]\ny=2\n");
-
-    IniDocument endsBlank("[A]\nx=1\n\n");
-    endsBlank.Set("B", "y", "2");
-    EXPECT_EQ(endsBlank.Serialize("\n"), "[A]\nx=1\n\n[B]\ny=2\n");
-}
-
-TEST(IniDocument, DuplicatesEditOnlyTheFirst) {
-    IniDocument document("[S]\nk=1\nk=2\n[S]\nk=3\nother=4\n");
-    document.Set("S", "k", "9");
-    document.Set("S", "other", "5");
-    EXPECT_EQ(document.Serialize("\n"), "[S]\nk=9\nk=2\nother=5\n[S]\nk=3\nother=4\n");
-}
-
-TEST(IniDocument, SameValueChangesNothing) {
+TEST(IniDocument, WritesEditInPlaceAndKeepEveryOtherLine) {
+    const struct {
+        const char* name;
+        std::string before;
+        std::vector<std::array<const char*, 3>> sets;
+        std::string after;
+    } cases[] = {
+        {"replace in place",
+         "; by hand\r\n[SystemSettings]\r\n  flatbuttons =  0   \r\n; next\r\nHotKey=1\r\n\r\n"
+         "[Other]\r\nFlatButtons=7\r\n",
+         {{"SystemSettings", "FlatButtons", "1"}},
+         "; by hand\n[SystemSettings]\n  flatbuttons =  1\n; next\nHotKey=1\n\n[Other]\n"
+         "FlatButtons=7\n"},
+        {"new key after the section's last key",
+         "[A]\nx=1\n\n; about B\n[B]\ny=2\n[Empty]\n; nothing yet\n",
+         {{"a", "New", "n"}, {"EMPTY", "First", "f"}},
+         "[A]\nx=1\nNew=n\n\n; about B\n[B]\ny=2\n[Empty]\nFirst=f\n; nothing yet\n"},
+        {"new section in an empty file", "", {{"S", "k", "1"}}, "[S]\nk=1\n"},
+        {"new section behind an unended line",
+         "[A]\nx=1",
+         {{"B", "y", "2"}},
+         "[A]\nx=1\n\n[B]\ny=2\n"},
+        {"new section behind a blank", "[A]\nx=1\n\n", {{"B", "y", "2"}}, "[A]\nx=1\n\n[B]\ny=2\n"},
+        {"duplicates edit only the first",
+         "[S]\nk=1\nk=2\n[S]\nk=3\nother=4\n",
+         {{"S", "k", "9"}, {"S", "other", "5"}},
+         "[S]\nk=9\nk=2\nother=5\n[S]\nk=3\nother=4\n"},
+    };
+    for (const auto& c : cases) {
+        IniDocument document(c.before);
+        for (const auto& [section, key, value] : c.sets)
+            EXPECT_EQ(document.Set(section, key, value), IniDocument::Edit::Changed) << c.name;
+        EXPECT_EQ(document.Serialize("\n"), c.after) << c.name;
+    }
     const std::string text = "\xEF\xBB\xBF[S]\r\nk = \"v\"\r\n";
-    IniDocument document(text);
-    EXPECT_EQ(document.Set("s", "K", "v"), IniDocument::Edit::Unchanged);
-    EXPECT_EQ(document.Serialize("\r\n"), text) << "quotes, spacing and the mark stay";
+    IniDocument same(text);
+    EXPECT_EQ(same.Set("s", "K", "v"), IniDocument::Edit::Unchanged);
+    EXPECT_EQ(same.Serialize("\r\n"), text) << "quotes, spacing and the mark stay";
 }
 
 TEST(IniDocument, IntegerWritesKeepATextThatAlreadyReadsAsTheNumber) {
@@ -181,8 +131,8 @@ TEST(IniDocument, IntegerWritesKeepATextThatAlreadyReadsAsTheNumber) {
 
 TEST(IniDocument, ValuesReadBackExactlyAsWritten) {
     for (const std::string value :
-         {"", "plain", " lead", "trail ", "\tboth\t", "\"q\"", "'s'", "\"", "'", "a=b", "x;y",
-          "\"mixed'", "[not a section]", "ü and ß"}) {
+         {"", "plain", " lead", "trail ", "\tboth\t", "\"q\"", "\"\"", "''", "'s'", "\"", "'",
+          "a=b", "x;y", "\"mixed'", "[not a section]", "ü and ß"}) {
         IniDocument document("[S]\nk=old\n");
         ASSERT_NE(document.Set("S", "k", value), IniDocument::Edit::Refused) << value;
         ASSERT_NE(document.Set("S", "new", value), IniDocument::Edit::Refused) << value;
@@ -193,23 +143,12 @@ TEST(IniDocument, ValuesReadBackExactlyAsWritten) {
 }
 
 TEST(IniDocument, RefusesWhatTheFormatCannotHold) {
-    struct Refusal {
-        std::string section, key, value;
+    const std::array<std::string, 3> refusals[] = {
+        {"S", "k", "two\nlines"}, {"S", "k", "cr\rhere"}, {"S", "k", "nul\0"s}, {"S", "a=b", "v"},
+        {"S", "[k]", "v"},        {"S", ";k", "v"},       {"S", " k", "v"},     {"S", "", "v"},
+        {"a]b", "k", "v"},        {"S\n", "k", "v"},      {" S", "k", "v"},     {"", "k", "v"},
     };
-    for (const auto& [section, key, value] : {
-             Refusal{"S", "k", "two\nlines"},
-             Refusal{"S", "k", "cr\rhere"},
-             Refusal{"S", "k", "nul\0"s},
-             Refusal{"S", "a=b", "v"},
-             Refusal{"S", "[k]", "v"},
-             Refusal{"S", ";k", "v"},
-             Refusal{"S", " k", "v"},
-             Refusal{"S", "", "v"},
-             Refusal{"a]b", "k", "v"},
-             Refusal{"S\n", "k", "v"},
-             Refusal{" S", "k", "v"},
-             Refusal{"", "k", "v"},
-         }) {
+    for (const auto& [section, key, value] : refusals) {
         IniDocument document("[S]\nk=1\n");
         EXPECT_EQ(document.Set(section, key, value), IniDocument::Edit::Refused)
             << section << "/" << key;

@@ -34,50 +34,33 @@ TEST_F(StringListSectionTest, CountBoundsWhatIsRead) {
     EXPECT_EQ(Load("[LastSended]\nCount=-4\n0=A\n"), List{});
     EXPECT_EQ(Load("[LastSended]\nCount=2x\n0=A\n1=B\n"), (List{"A", "B"}));
     EXPECT_EQ(Load("[lastsended]\ncount=1\n0=  \"  PC1 \"  \n"), List{"  PC1 "});
+    const List huge = Load("[LastSended]\nCount=2147483647\n0=A\n5000=Z\n");
+    ASSERT_EQ(huge.size(), static_cast<std::size_t>(kStringListMaxCount));
+    EXPECT_EQ(huge.front(), "A");
+    EXPECT_EQ(huge.back(), "");
 }
 
-TEST_F(StringListSectionTest, HugeCountIsBounded) {
-    const List list = Load("[LastSended]\nCount=2147483647\n0=A\n5000=Z\n");
-    ASSERT_EQ(list.size(), static_cast<std::size_t>(kStringListMaxCount));
-    EXPECT_EQ(list.front(), "A");
-    EXPECT_EQ(list.back(), "");
-}
-
-TEST_F(StringListSectionTest, SavingAShorterListLeavesTheRestInTheStore) {
+TEST_F(StringListSectionTest, SavingWritesCountAndEntriesAndLeavesTheRest) {
     WriteFileBytes(path(), "[LastSended]\nCount=5\n0=A\n1=B\n2=C\n3=D\n4=E\n");
     IniProfileStore store(path());
     EXPECT_TRUE(SaveStringList(store, {"X", "B"}, kLastSended));
     EXPECT_EQ(ReadFileBytes(path()), "[LastSended]\nCount=2\n0=X\n1=B\n2=C\n3=D\n4=E\n");
-    List list;
-    LoadStringList(store, list, kLastSended);
-    EXPECT_EQ(list, (List{"X", "B"}));
-}
+    EXPECT_TRUE(SaveStringList(store, {}, kLastSended));
+    EXPECT_EQ(store.ReadInt("LastSended", "Count", 9), 0);
 
-TEST_F(StringListSectionTest, EntriesReadBackExactly) {
     const List entries{"PC1", " lead", "trail ", "\"quoted\"", "'single'", "", "a=b", "Jürgen"};
-    IniProfileStore store(path());
     StringListSection section(store, kPersonalizedSounds);
     EXPECT_TRUE(section.Save(entries));
     List loaded;
     section.Load(loaded);
     EXPECT_EQ(loaded, entries);
     EXPECT_EQ(store.ReadInt("Personalized Sounds", "Count", 0), 8);
-}
 
-TEST_F(StringListSectionTest, EmptyListWritesCountZero) {
-    IniProfileStore store(path());
-    EXPECT_TRUE(SaveStringList(store, {}, kLastSended));
-    EXPECT_EQ(ReadFileBytes(path()), "[LastSended]\nCount=0\n");
-}
-
-TEST_F(StringListSectionTest, AnEntryThatCannotBeStoredFailsTheSave) {
-    WriteFileBytes(path(), "[LastSended]\nCount=1\n0=A\n");
-    IniProfileStore store(path());
+    // An entry the store cannot take fails the save; the storable part is written.
     EXPECT_FALSE(SaveStringList(store, {"B", "two\nlines"}, kLastSended));
-    List list;
-    LoadStringList(store, list, kLastSended);
-    EXPECT_EQ(list.size(), 2u) << "the storable part is written";
-    EXPECT_EQ(list[0], "B");
+    LoadStringList(store, loaded, kLastSended);
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0], "B");
 }
 
 } // namespace
