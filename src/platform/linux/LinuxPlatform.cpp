@@ -120,6 +120,11 @@ std::unique_ptr<QuitRequests> CreateQuitRequests() {
     return std::make_unique<LinuxQuitRequests>();
 }
 
+std::unique_ptr<ServiceManager> OpenServiceManager(std::uint32_t /*access*/) {
+    // Linux has no service control manager; nothing here holds the messenger's mailslot.
+    return nullptr;
+}
+
 std::string_view NativeLineEnd() {
     return "\n";
 }

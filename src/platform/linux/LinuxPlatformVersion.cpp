@@ -5,11 +5,6 @@
 
 namespace kestrola::platform {
 
-std::unique_ptr<ServiceManager> OpenServiceManager(std::uint32_t /*access*/) {
-    // Linux has no service control manager; nothing here holds the messenger's mailslot.
-    return nullptr;
-}
-
 PlatformVersion GetPlatformVersion() {
     // A multi-user system with services of its own, as the NT family is; the numbers are the
     // kernel's release ("6.1.0-18-amd64": 6, 1, 0).
