@@ -38,9 +38,7 @@ enum MainControl : int {
     kTimeLabel = 1126,
     kAboutButton = 1137,
     kScanButton = 1145,
-    kScanStatusText = 1218,
-    kGroupCounterText = 1219,
-    kComputerCounterText = 1220,
+    // 1218 to 1220: the network panel's labels (NetworkPanel.h).
     kSendToAllCheck = 1259,
     kLengthIndicator = 1304,
 };

@@ -15,6 +15,7 @@
 #include "app/ui/MessengerApp.h"
 #include "controls/CEditEx.h"
 #include "controls/FlatButton.h"
+#include "network/NetworkPanel.h"
 #include "platform/Platform.h"
 #include "settings/SoundFolders.h"
 #include "settings/StartupRules.h"
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
             const bool scanned = QTest::qWaitFor(
                 [&] {
                     return window.Core().GetViewer().Busy() == false &&
-                           window.Label(core::kScanStatusText)->text() == "Scan complete";
+                           window.Label(core::kScanStatusLabel)->text() == "Scan complete";
                 },
                 30000);
             for (const QString& name : checks) {
