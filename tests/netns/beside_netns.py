@@ -81,7 +81,7 @@ def scenario_samba():
         check(got == [("OTHERPC", t, x) for t, x in sends], f"the program's base: {got}")
         for name in ("SAMBAPEER", "SAMBAPEER#03"):
             answers = nmblookup(o, name)
-            check(answers == [("10.213.0.1", name.split("#")[0])], f"nmblookup {name}: {answers}")
+            check([a for a, _ in answers] == ["10.213.0.1"], f"nmblookup {name}: {answers}")
         messenger.stop_program(files)
 
         # The window resolves OTHERPC (which listen answers for) and sends to it.
