@@ -7,15 +7,13 @@ import json
 import os
 import re
 import signal
-import struct
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import netnslab  # noqa: E402
-from netnslab import (Lab, check, listen, mailslot_datagram, main, send,  # noqa: E402
-                      stop_listener, wait_for)
+from netnslab import Lab, check, mailslot_datagram, main, send, wait_for  # noqa: E402
 
 PROGRAM = DRIVER = ""
 CRLF = "\r\n"
