@@ -116,9 +116,6 @@ class Lab:
         _ip("-n", host.ns, "link", "set", "lo", "up")
         return host
 
-    def in_bridge(self, args, **kwargs):
-        return subprocess.Popen(["ip", "netns", "exec", self.bridge, *args], **kwargs)
-
     def close(self):
         for proc in self.procs:
             if proc.poll() is None:
@@ -178,31 +175,6 @@ def send(host, *args, expect=0, env=None):
     return run
 
 
-class Capture:
-    """dumpcap on the lab's bridge, decoded by tshark afterwards into dictionaries of `fields`."""
-
-    def __init__(self, lab, capture_filter, display_filter, fields):
-        if shutil.which("dumpcap") is None or shutil.which("tshark") is None:
-            raise Skip("needs dumpcap and tshark (Debian tshark)")
-        self.path, self.display, self.fields = os.path.join(lab.work, "bridge.pcapng"), \
-            display_filter, fields
-        err = os.path.join(lab.work, "dumpcap.err")
-        self.proc = lab.in_bridge(["dumpcap", "-i", "br0", "-f", capture_filter, "-w", self.path],
-                                  stdout=subprocess.DEVNULL, stderr=open(err, "w"))
-        lab.procs.append(self.proc)
-        wait_for(err, r"Capturing on")
-        time.sleep(0.5)  # dumpcap says so a moment before it sees packets (missed under load)
-
-    def stop(self):
-        time.sleep(0.3)  # let the last packets through the bridge
-        self.proc.send_signal(signal.SIGINT)
-        self.proc.wait(timeout=10)
-        out = subprocess.run(["tshark", "-r", self.path, "-Y", self.display, "-T", "fields", "-E",
-                              "separator=|", *sum([["-e", f] for f in self.fields], [])],
-                             capture_output=True, text=True, check=True).stdout
-        return [dict(zip(self.fields, line.split("|"))) for line in out.splitlines()]
-
-
 def encode_name(name, suffix=0):
     raw = (name if isinstance(name, bytes) else name.upper().encode()).ljust(15, b" ")
     raw += bytes([suffix])
@@ -221,18 +193,6 @@ def mailslot_datagram(source_ip, source, destination, data, slot=b"\\MAILSLOT\\M
     header = struct.pack(">BBH4sHHH", 0x10, 0x02, 0x1234, socket.inet_aton(source_ip), 138,
                          68 + len(smb), 0)
     return header + encode_name(source) + encode_name(destination) + smb
-
-
-def udp_receive_errors(host):
-    out = host.run(["cat", "/proc/net/snmp"]).stdout.splitlines()
-    names, values = [line.split() for line in out if line.startswith("Udp:")][:2]
-    return int(values[names.index("RcvbufErrors")])
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def main(scenarios):

@@ -99,9 +99,14 @@ TEST(BrowseListTest, ExpireForgetsWhatHasExpired) {
     BrowseList list;
     list.HostAnnounced("A", Pc("PC1"), 60'000, kStart);
     list.HostAnnounced("A", Pc("PC2"), 600'000, kStart);
+    // Workgroups that expired no longer count against the source that announced them.
+    for (std::size_t i = 0; i <= BrowseList::kMaxPerSource; ++i)
+        list.WorkgroupAnnounced("W" + std::to_string(i), "M", 60'000, kStart, 0x0A000009);
     list.Expire(kStart + 180s);
     EXPECT_EQ(list.ComputerCount(), 1u);
     EXPECT_EQ(Shown(list, kStart + 180s), std::vector<std::string>{"A: PC2"});
+    list.WorkgroupAnnounced("LATE", "M", 60'000, kStart + 181s, 0x0A000009);
+    EXPECT_EQ(Shown(list, kStart + 181s), (std::vector<std::string>{"A: PC2", "LATE:"}));
 }
 
 // Forged announcements from one address or from many cannot push out our workgroup or keep

@@ -1,7 +1,10 @@
 #include "platform/netbios/ReceiveDecision.h"
 
+#include "platform/netbios/BrowserFrame.h"
+#include "platform/netbios/DatagramPacket.h"
 #include "platform/netbios/NameServicePacket.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kestrola::platform {
@@ -70,6 +73,112 @@ TEST(ReceiveDecision, NamePacketsAnsweredForgedOrInConflict) {
             EXPECT_EQ(back.packet.rcode(), c.answerRcode) << c.what;
             EXPECT_EQ(back.packet.entries, (std::vector<nb::NameEntry>{{0, kUs}})) << c.what;
         }
+    }
+}
+
+// Datagrams on the datagram port: which are filed for a mailslot, which go into the browse
+// list (and as what), which bring our announcement closer, which are refused.
+TEST(ReceiveDecision, DatagramsFiledListedOrRefused) {
+    const nb::NetbiosName msBrowse{std::string(nb::kMsBrowseName), nb::kMsBrowseSuffix};
+    const auto datagram = [](nb::NetbiosName from, nb::NetbiosName to, std::string_view slot,
+                             std::string data) {
+        nb::MailslotDatagram d;
+        d.type = to.suffix == 0 && to.name == "HOSTB" ? nb::kDirectUnique : nb::kDirectGroup;
+        d.sourceIp = kOther;
+        d.source = std::move(from);
+        d.destination = std::move(to);
+        d.mailslot = slot;
+        d.data = std::move(data);
+        return nb::BuildMailslotDatagram(d);
+    };
+    const auto announcement = [](std::uint8_t opcode, std::string name, std::string comment) {
+        nb::Announcement a;
+        a.opcode = opcode;
+        a.periodicityMs = 60000;
+        a.name = std::move(name);
+        a.comment = std::move(comment);
+        return nb::BuildAnnouncement(a);
+    };
+    const std::string host = announcement(nb::kHostAnnouncement, "PC3", "");
+    const std::string master = announcement(nb::kLocalMasterAnnouncement, "PC3", "");
+    const std::string domain = announcement(nb::kDomainAnnouncement, "FARGRP", "FARMASTER");
+    const std::string request = nb::BuildAnnouncementRequest("PC3");
+    const nb::NetbiosName pc3{"PC3", 0};
+    const nb::NetbiosName workgroup{"WORKGROUP", 0};
+    struct Case {
+        const char* what;
+        std::string packet;
+        const char* filedIn; // the mailslot leaf, or nullptr
+        bool notForUs;
+        bool malformed;
+        const char* listed; // "workgroup/computer" the browse list then holds, or ""
+        bool requested;
+    };
+    const Case cases[] = {
+        {"a message to our name", datagram(pc3, {"hostb", 0}, "\\MAILSLOT\\MESSNGR", "m"),
+         "MESSNGR", false, false, "", false},
+        {"a message to our workgroup", datagram(pc3, workgroup, "\\MAILSLOT\\MESSNGR", "m"),
+         "MESSNGR", false, false, "", false},
+        {"a message to another name", datagram(pc3, {"HOSTC", 0}, "\\MAILSLOT\\MESSNGR", "m"),
+         nullptr, true, false, "", false},
+        {"a cut datagram", datagram(pc3, {"HOSTB", 0}, "\\MAILSLOT\\MESSNGR", "m").substr(0, 80),
+         nullptr, false, true, "", false},
+        {"a host announcement", datagram(pc3, workgroup, nb::kBrowseMailslot, host), "BROWSE",
+         false, false, "WORKGROUP/PC3", false},
+        {"a host announcement on LANMAN is read as one",
+         datagram(pc3, {"OTHERGRP", 0}, nb::kLanmanMailslot,
+                  std::string("\x01\x00\x03\x00\x00\x00\x06\x01\x3c\x00PC3\0\0", 15)),
+         nullptr, true, false, "OTHERGRP/PC3", false},
+        {"a local master announcement to the browser election name",
+         datagram(pc3, {"WORKGROUP", nb::kBrowserElectionSuffix}, nb::kBrowseMailslot, master),
+         nullptr, true, false, "WORKGROUP/PC3", false},
+        {"a local master announcement to another name",
+         datagram(pc3, {"WORKGROUP", nb::kMasterBrowserSuffix}, nb::kBrowseMailslot, master),
+         nullptr, true, false, "", false},
+        {"a domain announcement to __MSBROWSE__",
+         datagram(pc3, msBrowse, nb::kBrowseMailslot, domain), nullptr, true, false, "FARGRP/",
+         false},
+        {"a domain announcement to a workgroup",
+         datagram(pc3, workgroup, nb::kBrowseMailslot, domain), "BROWSE", false, false, "", false},
+        {"an announcement request to our workgroup",
+         datagram(pc3, workgroup, nb::kBrowseMailslot, request), "BROWSE", false, false, "", true},
+        {"our own announcement request",
+         datagram({"HOSTB", 0}, workgroup, nb::kBrowseMailslot, request), "BROWSE", false, false,
+         "", false},
+        {"an announcement request to another workgroup",
+         datagram(pc3, {"OTHERGRP", 0}, nb::kBrowseMailslot, request), nullptr, true, false, "",
+         false}};
+    const auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    for (const Case& c : cases) {
+        ReceiverState state;
+        state.oemName = "HOSTB";
+        state.oemWorkgroup = "WORKGROUP";
+        state.schedule.Start(now - std::chrono::seconds(1));
+        state.schedule.Announce(now - std::chrono::seconds(1)); // the next one a minute later
+        const auto due = state.schedule.Next();
+        Arrival arrival;
+        arrival.port = 138;
+        arrival.source = kOther;
+        arrival.sourcePort = 138;
+        arrival.localAddress = kUs;
+        arrival.data = reinterpret_cast<const std::uint8_t*>(c.packet.data());
+        arrival.size = c.packet.size();
+        const ReceiveDecision d = DecideArrival(state, arrival, now, std::chrono::seconds(1));
+        EXPECT_EQ(d.malformed, c.malformed) << c.what;
+        EXPECT_EQ(d.notForUs, c.notForUs) << c.what;
+        ASSERT_EQ(d.filing.has_value(), c.filedIn != nullptr) << c.what;
+        if (d.filing) {
+            EXPECT_EQ(d.filing->mailslot, c.filedIn) << c.what;
+            EXPECT_EQ(d.filing->origin.sourceAddress, kOther) << c.what;
+        }
+        std::string listed;
+        for (const BrowseWorkgroup& g : state.browse.Snapshot(now))
+            for (std::size_t i = 0; i < std::max<std::size_t>(1, g.computers.size()); ++i)
+                listed += g.name + "/" + (g.computers.empty() ? "" : g.computers[i].name);
+        EXPECT_EQ(listed, c.listed) << c.what;
+        EXPECT_EQ(d.listed, !listed.empty()) << c.what;
+        EXPECT_EQ(d.requested, c.requested) << c.what;
+        EXPECT_EQ(state.schedule.Next() < due, c.requested) << c.what;
     }
 }
 
