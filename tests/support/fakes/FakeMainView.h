@@ -46,8 +46,10 @@ public:
     }
     void SetFocus(int control) override { focus = control; }
     void MoveCaretToEnd(int) override {}
-    core::EditSelection Selection() const override { return {}; }
-    void RunEditCommand(int, int) override {}
+    core::EditSelection Selection() const override { return selection; }
+    void RunEditCommand(int control, int command) override {
+        editCommands.emplace_back(control, command);
+    }
     void EnableToolTips(bool) override {}
     void StyleButton(int, const core::ButtonLook&) override {}
     void StyleEdit(int, core::ColorRef, core::ColorRef, const core::LogFont&) override {}
@@ -98,6 +100,8 @@ public:
     };
     std::string composer, viewer, recipient, title;
     std::map<int, std::string> labels;
+    core::EditSelection selection;
+    std::vector<std::pair<int, int>> editCommands;
     std::vector<std::string> recipientList;
     int focus = 0;
     core::WindowState state = core::WindowState::Normal;

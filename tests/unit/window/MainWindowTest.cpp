@@ -101,6 +101,53 @@ TEST(MainWindowClose, FollowsNoCloseTheTrayAndTheExitQuestion) {
     }
 }
 
+TEST(MainWindowCommands, NewClearsBothTextsAndEditCommandsGoToTheFocusedEdit) {
+    MainWindowHarness h;
+    h.Start();
+    h.view.composer = "draft";
+    h.view.recipient = "PC2";
+    h.window->OnCommand(core::kNewButton);
+    EXPECT_TRUE(h.view.expanded);
+    EXPECT_EQ(h.view.composer + h.view.recipient, "");
+    EXPECT_EQ(h.view.focus, core::kComposerEdit);
+    for (const int command : {int{core::kEditCopy}, int{core::kEditCut}, int{core::kEditPaste},
+                              int{core::kEditUndo}, int{core::kCopy}})
+        h.window->OnCommand(command);
+    EXPECT_EQ(h.view.editCommands,
+              (std::vector<std::pair<int, int>>{{core::kComposerEdit, core::kEditCopy},
+                                                {core::kComposerEdit, core::kEditCut},
+                                                {core::kComposerEdit, core::kEditPaste},
+                                                {core::kComposerEdit, core::kEditUndo},
+                                                {core::kViewerEdit, core::kEditCopy}}));
+    EXPECT_EQ(h.view.state, WindowState::Normal);
+}
+
+// "RunMinimized": the first tick only. Without a notification area yet the window waits on
+// the task bar and moves into one that appears, unless the user has brought it up meanwhile.
+TEST(MainWindowCommands, RunMinimizedActsOnTheFirstTickAndOnALateTray) {
+    const struct {
+        int runMinimized;
+        bool trayAtStart, restored;
+        WindowState first, last;
+    } cases[] = {{0, true, false, WindowState::Normal, WindowState::Normal},
+                 {1, true, true, WindowState::Hidden, WindowState::Normal},
+                 {1, false, false, WindowState::Minimized, WindowState::Hidden},
+                 {1, false, true, WindowState::Minimized, WindowState::Normal}};
+    for (const auto& c : cases) {
+        MainWindowHarness h;
+        h.view.trayAvailable = c.trayAtStart;
+        h.Start({{"SystemSettings", "RunMinimized", c.runMinimized}});
+        h.Tick();
+        h.Tick();
+        EXPECT_EQ(h.view.state, c.first) << c.runMinimized << c.trayAtStart << c.restored;
+        if (c.restored)
+            h.view.ShowWindow(core::ShowCommand::ShowNormal);
+        h.view.trayAvailable = true;
+        h.Tick();
+        EXPECT_EQ(h.view.state, c.last) << c.runMinimized << c.trayAtStart << c.restored;
+    }
+}
+
 TEST(MainWindowHistory, ShownMessagesAreLoggedByteForByteWhenHistoryIsOn) {
     for (const int history : {0, 1}) {
         MainWindowHarness h;

@@ -127,6 +127,22 @@ TEST(Receive, MessagesWaitForAFullBaseInOrder) {
         ASSERT_EQ(reloaded.ReadRecord(reloaded.Count(), r), core::MessageBase::kRead);
         EXPECT_EQ(r.BodyBytes(), core::EncodeDatagram(*h.codePage, "PC3", "PC1", "second"));
     }
+    // Deleting a waiting message leaves the stored ones.
+    MainWindowHarness h;
+    const std::string old = h.Record("PC3", "WORKGROUP", "old");
+    WriteFileBytes(h.basePath, old);
+    h.Start({{"EventsSettings", "AutoShowNewMSG", 1}});
+    h.Arrive(*h.pc2, "PC1", "never stored");
+    {
+        const FileSizeLimit full(60);
+        h.Tick();
+        ASSERT_EQ(h.view.viewer, "never stored");
+        h.window->OnCommand(core::kDeleteButton);
+    }
+    h.Tick();
+    EXPECT_EQ(h.Shown(), "1 1/0 old");
+    EXPECT_EQ(ReadFileBytes(h.basePath), old);
+    EXPECT_EQ(h.window->Base().PendingCount(), 0u);
 }
 
 } // namespace

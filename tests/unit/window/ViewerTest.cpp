@@ -3,6 +3,7 @@
 #include "FileSizeLimit.h"
 #include "MainWindowHarness.h"
 #include "base/StatusTexts.h"
+#include "window/MenuResources.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,26 @@ TEST_F(ViewerTest, BusyWhileTheNoticeOfAFailedDeleteWaits) {
     EXPECT_TRUE(sink.ticks[0].busy);
     EXPECT_FALSE(sink.ticks[0].received);
     EXPECT_TRUE(h.Tick().received) << "the queued datagram comes in after the notice";
+}
+
+// "Go to URL" explores a UNC path and opens anything else; nothing is opened without a
+// selection in a message edit.
+TEST_F(ViewerTest, GoToUrlOpensTheSelectionWithTheRightVerb) {
+    h.Start();
+    const struct {
+        int focus, start, end;
+        const char *selected, *verb; // "": nothing opened
+    } cases[] = {{core::kViewerEdit, 0, 12, "\\\\HOST\\share", "explore"},
+                 {core::kComposerEdit, 3, 20, "http://example.org", "open"},
+                 {core::kViewerEdit, 5, 5, "", ""},
+                 {0, 0, 4, "text", ""}};
+    for (const auto& c : cases) {
+        h.shell.calls.clear();
+        h.view.selection = {c.focus, c.start, c.end, c.selected};
+        Run(core::kGoToUrl);
+        using Calls = std::vector<std::pair<std::string, std::string>>;
+        EXPECT_EQ(h.shell.calls, (*c.verb ? Calls{{c.verb, c.selected}} : Calls{})) << c.selected;
+    }
 }
 
 TEST(ViewerLineEnds, ToolkitLineEndsBecomeCrLfAndBack) {
