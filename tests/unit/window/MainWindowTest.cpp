@@ -106,10 +106,12 @@ TEST(MainWindowCommands, NewClearsBothTextsAndEditCommandsGoToTheFocusedEdit) {
     h.Start();
     h.view.composer = "draft";
     h.view.recipient = "PC2";
+    h.window->OnTextsEdited();
     h.window->OnCommand(core::kNewButton);
     EXPECT_TRUE(h.view.expanded);
     EXPECT_EQ(h.view.composer + h.view.recipient, "");
     EXPECT_EQ(h.view.focus, core::kComposerEdit);
+    h.view.state = WindowState::Hidden; // an edit command does not bring the window up
     for (const int command : {int{core::kEditCopy}, int{core::kEditCut}, int{core::kEditPaste},
                               int{core::kEditUndo}, int{core::kCopy}})
         h.window->OnCommand(command);
@@ -119,7 +121,7 @@ TEST(MainWindowCommands, NewClearsBothTextsAndEditCommandsGoToTheFocusedEdit) {
                                                 {core::kComposerEdit, core::kEditPaste},
                                                 {core::kComposerEdit, core::kEditUndo},
                                                 {core::kViewerEdit, core::kEditCopy}}));
-    EXPECT_EQ(h.view.state, WindowState::Normal);
+    EXPECT_EQ(h.view.state, WindowState::Hidden);
 }
 
 // "RunMinimized": the first tick only. Without a notification area yet the window waits on
