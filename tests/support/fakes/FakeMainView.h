@@ -19,20 +19,14 @@ namespace kestrola::testing {
 class FakeMainView : public core::MainView {
 public:
     bool AskYesNo(std::string_view question) override {
-        Log("AskYesNo");
         questions.emplace_back(question);
         const bool yes = !answers.empty() && answers.front();
         if (!answers.empty())
             answers.pop_front();
         return yes;
     }
-    void ShowAboutBox() override { Log("ShowAboutBox"); }
-    void RunNotice(int textId, int seconds) override {
-        Log("RunNotice(" + std::to_string(textId) + ")");
-        notices.emplace_back(textId, seconds);
-        if (duringNotice)
-            duringNotice();
-    }
+    void ShowAboutBox() override {}
+    void RunNotice(int textId, int seconds) override { notices.emplace_back(textId, seconds); }
     void TakeTexts(core::WindowTexts& texts) override {
         texts.composer = composer;
         texts.recipient = recipient;
@@ -48,44 +42,28 @@ public:
     void SetControlText(int control, const std::string& text) override { labels[control] = text; }
     void SetTitle(const std::string& text) override { title = text; }
     void SetRecipientList(const std::vector<std::string>& entries) override {
-        Log("SetRecipientList");
         recipientList = entries;
     }
     void SetFocus(int control) override { focus = control; }
-    void MoveCaretToEnd(int control) override { caretAtEnd = control; }
+    void MoveCaretToEnd(int) override {}
     core::EditSelection Selection() const override { return selection; }
     void RunEditCommand(int control, int command) override {
         editCommands.emplace_back(control, command);
     }
-    void EnableToolTips(bool enable) override {
-        Log("EnableToolTips");
-        toolTips = enable;
-    }
-    void StyleButton(int control, const core::ButtonLook& look) override {
-        Log("StyleButton(" + std::to_string(control) + ")");
-        buttonLooks[control] = look;
-    }
-    void StyleEdit(int control, core::ColorRef background, core::ColorRef text,
-                   const core::LogFont& font) override {
-        Log("StyleEdit(" + std::to_string(control) + ")");
-        editColours[control] = {background, text};
-        editFonts[control] = font;
-    }
+    void EnableToolTips(bool) override {}
+    void StyleButton(int, const core::ButtonLook&) override {}
+    void StyleEdit(int, core::ColorRef, core::ColorRef, const core::LogFont&) override {}
     core::WindowState State() const override { return state; }
     bool Active() const override { return active; }
     void ShowWindow(core::ShowCommand command) override {
         using core::ShowCommand;
-        shows.push_back(command);
         state = command == ShowCommand::Hide ? core::WindowState::Hidden
                 : command == ShowCommand::Minimize || command == ShowCommand::ShowMinimized
                     ? core::WindowState::Minimized
                     : core::WindowState::Normal;
     }
-    void SetForeground() override { ++foregrounds; }
-    void SetTopmost(bool value) override {
-        Log(std::string("SetTopmost(") + (value ? "1" : "0") + ")");
-        topmost = value;
-    }
+    void SetForeground() override {}
+    void SetTopmost(bool) override {}
     bool SetExpanded(bool expand) override {
         if (expand != std::exchange(expanded, expand) && onExpansion)
             onExpansion(expanded);
@@ -93,9 +71,7 @@ public:
     }
     void SetWindowIcon(core::AttentionIcon icon) override { windowIcons.push_back(icon); }
     void SetUrgent(bool value) override { urgent = value; }
-    void StartPollTimer(int milliseconds) override {
-        Log("StartPollTimer(" + std::to_string(pollTimer = milliseconds) + ")");
-    }
+    void StartPollTimer(int milliseconds) override { pollTimer = milliseconds; }
     void KillPollTimer() override {
         Log("KillPollTimer");
         pollTimer = 0;
@@ -108,7 +84,7 @@ public:
             Log(operation == core::TrayOperation::Add ? "NotifyTray(Add)" : "NotifyTray(Delete)");
         trayCalls.push_back({operation, icon, tip});
     }
-    void ShowTrayMenu() override { ++trayMenus; }
+    void ShowTrayMenu() override {}
     void ShowPassiveNotice(const std::string& text) override {
         Log("ShowPassiveNotice(" + text + ")");
     }
@@ -124,33 +100,23 @@ public:
     };
     std::string composer, viewer, recipient, title;
     std::map<int, std::string> labels;
-    std::vector<std::string> recipientList;
-    int focus = 0;
-    int caretAtEnd = 0;
     core::EditSelection selection;
     std::vector<std::pair<int, int>> editCommands;
-    bool toolTips = false;
-    std::map<int, core::ButtonLook> buttonLooks;
-    std::map<int, std::pair<core::ColorRef, core::ColorRef>> editColours;
-    std::map<int, core::LogFont> editFonts;
+    std::vector<std::string> recipientList;
+    int focus = 0;
     core::WindowState state = core::WindowState::Normal;
     bool active = true;
-    std::vector<core::ShowCommand> shows;
-    int foregrounds = 0;
-    bool topmost = false;
     bool expanded = false;
     std::vector<core::AttentionIcon> windowIcons;
     bool urgent = false;
     int pollTimer = 0;
     bool trayAvailable = true;
     std::vector<TrayCall> trayCalls;
-    int trayMenus = 0;
     std::deque<bool> answers;
     std::vector<std::string> questions;
     std::vector<std::pair<int, int>> notices;
     std::function<void()> onEdited;
     std::function<void(bool)> onExpansion;
-    std::function<void()> duringNotice;
     std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();
 
 private:

@@ -23,17 +23,13 @@ public:
     };
     bool UseSystemImageList() override {
         Note("system images");
-        imageList = "system";
-        return systemImages;
+        return true;
     }
     void CreateOwnImageList(const std::vector<int>& icons) override {
         Note("own images");
         ownIcons = icons;
     }
-    void UseOwnImageList() override {
-        Note("use own images");
-        imageList = "own";
-    }
+    void UseOwnImageList() override { Note("use own images"); }
     void DeleteAllItems() override {
         Note("delete all");
         m_root.children.clear();
@@ -113,8 +109,6 @@ public:
         return out;
     }
     Node& Root() { return m_root; }
-    bool systemImages = true;
-    std::string imageList = "none";
     std::vector<int> ownIcons;
     std::map<int, std::string> labels;
     std::vector<std::string> log;

@@ -22,9 +22,8 @@ public:
     }
     bool MakeFolder(const std::string& folder) override {
         madeFolders.push_back(folder);
-        if (makeFolderSucceeds)
-            writableFolders.insert(folder);
-        return makeFolderSucceeds;
+        writableFolders.insert(folder);
+        return true;
     }
     bool SetWorkingFolder(const std::string& folder) override {
         workingFolders.push_back(folder);
@@ -45,7 +44,6 @@ public:
     std::string configFolder = "/home/user/.config";
     std::string dataFolder = "/home/user/.local/share";
     std::set<std::string> writableFolders;
-    bool makeFolderSucceeds = true;
     bool setWorkingFolderSucceeds = true;
     bool markerFails = false;
     std::vector<std::string> madeFolders;

@@ -14,7 +14,7 @@
 namespace kestrola::platform::testing {
 
 /// A namespace held in memory: folders named by paths ("net/Office"), listed in the order
-/// they were added. A folder's has-sub-folder attribute follows its content unless set.
+/// they were added. A folder's has-sub-folder attribute follows its content.
 /// Counts listings per folder and records every command it carries out.
 class FakeShellNamespace : public ShellNamespace {
 public:
@@ -82,7 +82,6 @@ public:
     std::map<int, std::string> specialFolders{{kNetworkPlacesFolder, "net"}};
     std::string desktop = "desktop";
     std::map<std::string, int> failing;
-    std::map<std::string, bool> hasSubFolders;
     ShellStatus menuStatus;
     ShellStatus invokeStatus;
     std::vector<std::string> queried;
@@ -110,8 +109,6 @@ private:
             for (const std::string& child : folder->second)
                 entry.hasSubFolders = entry.hasSubFolders || m_children.count(child) != 0;
         }
-        if (const auto forced = hasSubFolders.find(location); forced != hasSubFolders.end())
-            entry.hasSubFolders = forced->second;
         return entry;
     }
     mutable std::mutex m_mutex;

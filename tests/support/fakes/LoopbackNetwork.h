@@ -71,7 +71,6 @@ public:
     MailslotResult WriteMailslot(const std::string& path, std::string_view bytes,
                                  std::size_t& written) override {
         written = 0;
-        ++writes;
         netbios::MailslotPath parts;
         if (const auto problem = netbios::ParseMailslotPath(path, parts); !problem.empty())
             return {MailslotStatus::InvalidName, path + ": " + std::string(problem)};
@@ -108,7 +107,6 @@ public:
     bool writeFails = false;          ///< WriteMailslot fails to send
     bool noInterface = false;         ///< no interface to send on
     std::size_t shortWriteBy = 0;     ///< WriteMailslot reports this many bytes fewer
-    int writes = 0;                   ///< WriteMailslot calls so far
     std::vector<std::string> notices; ///< what the network layer has for the user
 private:
     // Passes through to the registry's reader unless a switch says otherwise.

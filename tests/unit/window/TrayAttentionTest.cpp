@@ -7,8 +7,6 @@ namespace kestrola::testing {
 namespace {
 
 using core::AttentionIcon;
-using core::ShowCommand;
-using core::TrayOperation;
 using core::WindowState;
 using Icons = std::vector<AttentionIcon>;
 constexpr AttentionIcon N = AttentionIcon::Normal;
@@ -51,50 +49,6 @@ TEST(TrayAttention, TipAndBlinkOverTicksUntilTheNewMessageIsRead) {
     EXPECT_FALSE(h.view.urgent);
 }
 
-// Without blinking the new icon stays; without a tray the window icon blinks all the same
-// and minimising leaves the window on the task bar.
-TEST(TrayAttention, BlinkTrayIconAndMinimizeToTray) {
-    for (const auto& [blink, tray] : {std::pair{0, 1}, std::pair{1, 0}}) {
-        MainWindowHarness h;
-        h.Start({{"SystemSettings", "BlinkTrayIcon", blink},
-                 {"SystemSettings", "MinimizeToTray", tray},
-                 {"EventsSettings", "UpWindowOnPopup", 0}});
-        h.Arrive(*h.pc2, "*", "x");
-        ASSERT_TRUE(h.Tick().received);
-        const std::size_t start = h.view.windowIcons.size();
-        for (int i = 0; i < 3; ++i)
-            h.Tick();
-        EXPECT_EQ(*std::find_if(h.view.windowIcons.begin(), h.view.windowIcons.end(),
-                                [](AttentionIcon icon) { return icon != N; }),
-                  M)
-            << "blinking starts on the new-message icon";
-        const AttentionIcon first = h.view.windowIcons[start], other = first == M ? B : M;
-        EXPECT_EQ(Icons(h.view.windowIcons.begin() + start, h.view.windowIcons.end()),
-                  (blink ? Icons{first, other, first} : Icons{M, M, M}));
-        EXPECT_EQ(h.view.trayCalls.empty(), tray == 0);
-        h.window->MinimizeWindow();
-        EXPECT_EQ(h.view.state, tray ? WindowState::Hidden : WindowState::Minimized);
-    }
-}
-
-TEST(TrayAttention, AddAndDeleteHappenOnceModifyAlwaysGoesThrough) {
-    MainWindowHarness h;
-    h.Start({{"SystemSettings", "MinimizeToTray", 0}});
-    core::TrayAttention& tray = h.window->Tray();
-    for (const TrayOperation operation :
-         {TrayOperation::Delete, TrayOperation::Modify, TrayOperation::Add, TrayOperation::Add})
-        tray.NotifyTray(operation, N, "");
-    EXPECT_TRUE(tray.TrayPresent());
-    tray.NotifyTray(TrayOperation::Delete, N, "");
-    tray.NotifyTray(TrayOperation::Delete, N, "");
-    EXPECT_FALSE(tray.TrayPresent());
-    std::vector<TrayOperation> operations;
-    for (const auto& call : h.view.trayCalls)
-        operations.push_back(call.operation);
-    EXPECT_EQ(operations, (std::vector<TrayOperation>{TrayOperation::Modify, TrayOperation::Add,
-                                                      TrayOperation::Delete}));
-}
-
 // A left click toggles; the platform's minimise hides only into an available tray.
 TEST(TrayAttention, LeftClickAndThePlatformsMinimise) {
     const struct {
@@ -119,39 +73,6 @@ TEST(TrayAttention, LeftClickAndThePlatformsMinimise) {
         EXPECT_EQ(h.view.state, c.after)
             << static_cast<int>(c.before) << c.trayAvailable << c.click;
     }
-}
-
-TEST(TrayAttention, RightClickOpensTheMenuWhoseCommandsWork) {
-    MainWindowHarness h;
-    h.Start();
-    h.window->OnTrayEvent(core::TrayEvent::RightButtonDown);
-    h.window->OnTrayEvent(core::TrayEvent::Other);
-    EXPECT_EQ(h.view.trayMenus, 1);
-    h.window->OnCommand(core::kTrayMenuMinimize);
-    EXPECT_EQ(h.view.state, WindowState::Hidden);
-    h.window->OnCommand(core::kTrayMenuRestore);
-    EXPECT_EQ(std::vector<ShowCommand>(h.view.shows.end() - 2, h.view.shows.end()),
-              (std::vector<ShowCommand>{ShowCommand::ShowMinimized, ShowCommand::ShowNormal}));
-    h.window->OnCommand(core::kTrayMenuMinimize);
-    h.view.composer = "draft";
-    h.window->OnCommand(core::kTrayMenuSendMessage);
-    EXPECT_EQ(h.view.state, WindowState::Normal);
-    EXPECT_TRUE(h.view.expanded);
-    EXPECT_EQ(h.view.composer, "");
-    h.window->OnCommand(core::kTrayMenuExit);
-    EXPECT_EQ(h.view.Count("EndDialog"), 1);
-}
-
-TEST(TrayAttention, RaiseRestoresOrBringsToTheFront) {
-    MainWindowHarness h;
-    h.Start();
-    h.window->RaiseWindow();
-    EXPECT_EQ(h.view.shows.back(), ShowCommand::Restore);
-    EXPECT_EQ(h.view.foregrounds, 1);
-    h.view.state = WindowState::Hidden;
-    h.window->RaiseWindow();
-    EXPECT_EQ(h.view.state, WindowState::Normal);
-    EXPECT_EQ(h.view.foregrounds, 1);
 }
 
 } // namespace
