@@ -79,6 +79,7 @@ TEST_F(IniProfileStoreTest, FailedWritesLeaveTheOldFileWhole) {
     }
     EXPECT_FALSE(store.WriteString("S", "k", "a\n[Injected]\nx=1"));
     EXPECT_FALSE(store.WriteString("S", "a=b", "1"));
+    EXPECT_FALSE(store.WriteInt("S", "a=b", 1));
     platform::File holder;
     ASSERT_TRUE(holder.Open(path(), platform::FileMode::ReadWriteExclusive));
     EXPECT_FALSE(store.WriteInt("S", "key1", 2)) << "another writer holds the file";
