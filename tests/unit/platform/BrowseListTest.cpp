@@ -95,6 +95,19 @@ TEST(BrowseListTest, AWorkgroupLivesByItsOwnAnnouncementOrItsComputers) {
     EXPECT_EQ(list.ComputerCount(), 0u);
 }
 
+TEST(BrowseListTest, AnEvictedWorkgroupTakesItsComputersWithIt) {
+    BrowseList list;
+    for (std::uint32_t i = 0; i <= BrowseList::kMaxWorkgroups; ++i)
+        list.HostAnnounced("W" + std::to_string(i),
+                           {"PC" + std::to_string(i), "", 1, 0x0A000000 + i}, 600'000,
+                           kStart + std::chrono::seconds(i));
+    std::size_t shown = 0;
+    for (const BrowseWorkgroup& group : list.Snapshot(kStart + 10min))
+        shown += group.computers.size();
+    EXPECT_LT(list.Snapshot(kStart + 10min).size(), BrowseList::kMaxWorkgroups);
+    EXPECT_EQ(list.ComputerCount(), shown);
+}
+
 TEST(BrowseListTest, ExpireForgetsWhatHasExpired) {
     BrowseList list;
     list.HostAnnounced("A", Pc("PC1"), 60'000, kStart);

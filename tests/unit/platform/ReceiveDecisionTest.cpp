@@ -21,6 +21,8 @@ TEST(ReceiveDecision, NamePacketsAnsweredForgedOrInConflict) {
     const nb::NetbiosName ours{"HOSTB", 0};
     const std::string query = nb::BuildNameQuery(7, ours, true);
     const std::string claim = nb::BuildRegistrationRequest(8, ours, 300, {0, kOther});
+    std::string denial = nb::BuildPositiveResponse(12, ours, 300, {{0, kOther}});
+    denial[3] = static_cast<char>(denial[3] | 0x03); // rcode 3: the name is not held there
     struct Case {
         const char* what;
         std::string packet;
@@ -45,6 +47,7 @@ TEST(ReceiveDecision, NamePacketsAnsweredForgedOrInConflict) {
         {"another host objects to our claim",
          nb::BuildNegativeRegistrationResponse(10, ours, {0, kOther}), kOther, 137, -1, false,
          kOther},
+        {"another host's denial is no conflict", denial, kOther, 137, -1, false, 0},
         {"a group answer for our workgroup is no conflict",
          nb::BuildPositiveResponse(11, {"WORKGROUP", 0}, 300, {{nb::kGroupNameFlag, kOther}}),
          kOther, 137, -1, false, 0}};

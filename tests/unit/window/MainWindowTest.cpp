@@ -1,5 +1,6 @@
 #include "MainWindowHarness.h"
 #include "base/StatusTexts.h"
+#include "platform/File.h"
 #include "platform/netbios/MailslotRegistry.h"
 #include "settings/StringListSection.h"
 #include "window/MenuResources.h"
@@ -66,6 +67,21 @@ TEST(MainWindowLifetime, DestructionRunsOnceAndSavesEveryKeyAndTheRecipients) {
 
 // Close and Esc: "NoClose" minimises into the tray; where no tray icon offers Exit, closing is
 // Exit; Esc never closes.
+TEST(MainWindowLifetime, WhatTheBaseCannotTakeIsShownInFullAtTheEnd) {
+    MainWindowHarness h;
+    h.Start();
+    platform::File holder; // another program holds the base
+    ASSERT_TRUE(holder.Open(h.window->Base().baseFileName, platform::FileMode::ReadWriteExclusive));
+    h.Arrive(*h.pc2, "PC1", "keep me");
+    h.Tick();
+    ASSERT_EQ(h.window->Base().PendingCount(), 1u);
+    h.reports.texts.clear();
+    h.window->Destroy();
+    ASSERT_EQ(h.reports.texts.size(), 1u);
+    EXPECT_NE(h.reports.texts[0].find("1 message(s) could not be stored in"), std::string::npos);
+    EXPECT_NE(h.reports.texts[0].find("keep me"), std::string::npos);
+}
+
 TEST(MainWindowClose, FollowsNoCloseTheTrayAndTheExitQuestion) {
     const struct {
         bool escape;
@@ -122,6 +138,8 @@ TEST(MainWindowCommands, NewClearsBothTextsAndEditCommandsGoToTheFocusedEdit) {
                                                 {core::kComposerEdit, core::kEditUndo},
                                                 {core::kViewerEdit, core::kEditCopy}}));
     EXPECT_EQ(h.view.state, WindowState::Hidden);
+    h.window->OnCommand(core::kTrayMenuRestore);
+    EXPECT_EQ(h.view.state, WindowState::Normal);
 }
 
 // "RunMinimized": the first tick only. Without a notification area yet the window waits on
