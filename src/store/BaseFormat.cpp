@@ -7,12 +7,12 @@
 
 namespace kestrola::core {
 
-namespace {
-
 std::uint32_t ReadU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
+
+namespace {
 
 void PutU32(std::string& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)

@@ -22,6 +22,9 @@ constexpr std::uint32_t kLengthExtra = 24;
 /// Trailing bytes behind the last record that indexing ignores without a word.
 constexpr std::uint32_t kIgnoredTail = 24;
 
+/// The little-endian 32-bit number at `p` (a record's length field).
+std::uint32_t ReadU32(const std::uint8_t* p);
+
 /// What indexing a base file found.
 struct BaseScan {
     std::uint32_t records = 0;       ///< whole records found

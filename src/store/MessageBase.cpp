@@ -37,10 +37,6 @@ bool CopyRange(File& source, File& target, std::vector<char>& buffer, std::uint6
     return true;
 }
 
-std::uint32_t Le32(const std::uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 } // namespace
 
 MessageBase::MessageBase(std::string baseFile, std::string historyFile,
@@ -261,7 +257,7 @@ bool MessageBase::RecordRange(File& file, std::uint32_t index, Range& range, std
     const std::int64_t size = file.Size();
     if (size < 0 || !file.ReadAt(start, header, sizeof header, got) || got != sizeof header)
         return false;
-    const std::uint32_t length = Le32(header);
+    const std::uint32_t length = ReadU32(header);
     range = {start, start + length + 4};
     state = header[4];
     return length >= kMinRecordLength && length <= kMaxRecordLength && state <= 1 &&
