@@ -147,8 +147,8 @@ void Viewer::DeleteShown() {
 
 void Viewer::UpdateLengthIndicator() {
     TakeTexts();
-    m_usedLength = UsedLength(m_texts.recipient, m_texts.composer);
-    m_view.SetControlText(kLengthIndicator, LengthIndicatorText(m_usedLength));
+    m_view.SetControlText(kLengthIndicator,
+                          LengthIndicatorText(UsedLength(m_texts.recipient, m_texts.composer)));
 }
 
 bool Viewer::SelectedText() {

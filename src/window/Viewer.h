@@ -52,8 +52,6 @@ public:
     /// poll tick that finds it raised takes nothing in.
     bool Busy() const { return m_busy; }
     [[nodiscard]] BusyScope HoldBusy() { return BusyScope(m_busy); }
-    /// Recipient and composer characters as of the last UpdateLengthIndicator.
-    int LengthUsed() const { return m_usedLength; }
     /// The characters SelectedText took last.
     const std::string& Selection() const { return m_selection; }
 
@@ -108,7 +106,6 @@ private:
     MessageRecord m_shown;
     WindowTexts m_texts;
     bool m_busy = false;
-    int m_usedLength = 0;
     std::string m_selection;
     /// The ticket of the message on display while it waits to be written, else 0.
     std::uint64_t m_unsaved = 0;
