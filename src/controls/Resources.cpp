@@ -1,9 +1,9 @@
 #include "controls/Resources.h"
 
+#include "controls/SvgDrawing.h"
 #include "resources/IconResources.h"
 
-#include <QPainter>
-#include <QSvgRenderer>
+#include <QResource>
 
 // Q_INIT_RESOURCE has to be used outside any namespace.
 static void InitKestrolaResources() {
@@ -25,26 +25,36 @@ QString ImageResourcePath(int id) {
            QStringLiteral(".svg");
 }
 
+namespace {
+
+// The images shown at start are drawn at build time (src/CMakeLists.txt says which and at what
+// sizes): copying stored pixels costs far less than parsing and drawing the SVG. `pixels`
+// empty is the natural size.
+QPixmap DrawnAheadOfTime(std::string_view name, QSize pixels) {
+    QString path = QStringLiteral(":/icons/drawn/") + QString::fromLatin1(name.data(), name.size());
+    if (!pixels.isEmpty())
+        path += QStringLiteral("-%1x%2").arg(pixels.width()).arg(pixels.height());
+    const QResource stored(path + QStringLiteral(".pixels"));
+    if (!stored.isValid())
+        return {};
+    return QPixmap::fromImage(FromStoredPixels(stored.uncompressedData()));
+}
+
+} // namespace
+
 QPixmap LoadImageResource(int id, QSize size, qreal ratio) {
     InitResources();
-    const QString path = ImageResourcePath(id);
-    if (path.isEmpty())
+    const auto name = core::ImageResourceName(id);
+    if (name.empty())
         return {};
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid())
-        return {};
-    const QSize natural = renderer.defaultSize();
-    if (size.isEmpty())
-        size = natural;
-    QPixmap pixmap(size * ratio);
-    pixmap.fill(Qt::transparent);
-    {
-        // The image keeps its proportions, centred in the size asked for.
-        const QSizeF fitted = QSizeF(natural).scaled(QSizeF(size * ratio), Qt::KeepAspectRatio);
-        const QPointF corner((pixmap.width() - fitted.width()) / 2,
-                             (pixmap.height() - fitted.height()) / 2);
-        QPainter painter(&pixmap);
-        renderer.render(&painter, QRectF(corner, fitted));
+    const QSize pixels = size * ratio;
+    QPixmap pixmap = size.isEmpty() && ratio != 1.0 ? QPixmap() : DrawnAheadOfTime(name, pixels);
+    if (pixmap.isNull()) {
+        QSvgRenderer renderer(ImageResourcePath(id));
+        if (!renderer.isValid())
+            return {};
+        pixmap = QPixmap::fromImage(
+            DrawSvg(renderer, size.isEmpty() ? renderer.defaultSize() * ratio : pixels));
     }
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;
