@@ -42,6 +42,7 @@ struct LinuxDesktopNotifications::Bus {
     GDBusConnection* connection = nullptr;
     GCancellable* cancel = g_cancellable_new();
     guint subscription = 0;
+    bool tried = false;   // a connection was attempted (only once)
     std::uint32_t id = 0; // the service's number of the notification shown; 0 for none
     std::function<void()> onActivated;
 
@@ -91,15 +92,23 @@ bool SessionBusKnown() {
 
 } // namespace
 
-LinuxDesktopNotifications::LinuxDesktopNotifications() : m_bus(std::make_unique<Bus>()) {
+LinuxDesktopNotifications::LinuxDesktopNotifications() : m_bus(std::make_unique<Bus>()) {}
+
+// The bus is reached at the first notification, not at start: connecting costs round trips
+// that would otherwise delay the window.
+bool LinuxDesktopNotifications::Connect() {
+    if (m_bus->connection != nullptr || m_bus->tried)
+        return m_bus->connection != nullptr;
+    m_bus->tried = true;
     if (!SessionBusKnown())
-        return;
+        return false;
     m_bus->connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (m_bus->connection == nullptr)
-        return;
+        return false;
     m_bus->subscription = g_dbus_connection_signal_subscribe(
         m_bus->connection, kService, kService, "ActionInvoked", kPath, nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, &Bus::OnSignal, m_bus.get(), nullptr);
+    return true;
 }
 
 LinuxDesktopNotifications::~LinuxDesktopNotifications() {
@@ -114,7 +123,7 @@ LinuxDesktopNotifications::~LinuxDesktopNotifications() {
 
 void LinuxDesktopNotifications::Show(const std::string& summary, const std::string& body,
                                      std::function<void()> onActivated) {
-    if (m_bus->connection == nullptr)
+    if (!Connect())
         return;
     m_bus->onActivated = std::move(onActivated);
     GVariantBuilder actions;

@@ -23,6 +23,7 @@ public:
     struct Bus;
 
 private:
+    bool Connect();
     std::unique_ptr<Bus> m_bus;
 };
 
