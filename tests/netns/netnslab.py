@@ -1,68 +1,64 @@
 """A small network of hosts for multi-host tests: one namespace holding a bridge, one namespace
 per host joined to it by a veth pair, addresses in 10.213.0.0/24. Everything is removed when the
 lab closes, also after a failure or a signal; namespaces left behind by a run that was killed
-are removed by the next run."""
+are removed by the next run. Also the program's run folder and the scenario runner."""
 
 import json
 import os
 import re
 import shutil
 import signal
-import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
-SKIP = 77
-PREFIX = "kt"
+PROGRAM = CLI = DRIVER = ""  # kestrola-net, kestrola-cli, kestrola_window_driver: set by main
 
 
-class Skip(Exception):
-    pass
-
-
-def require_root():
-    if os.geteuid() != 0:
-        raise Skip("needs root to build network namespaces")
-    if shutil.which("ip") is None:
-        raise Skip("needs ip (Debian iproute2)")
+def skip(why):
+    print(f"SKIP: {why}")
+    sys.exit(77)
 
 
 def _ip(*args, check=True):
     return subprocess.run(["ip", *args], check=check, capture_output=True, text=True)
 
 
-def remove_stale_namespaces():
-    """Namespaces of earlier runs whose process is gone (a run killed by a timeout)."""
-    listed = _ip("netns", "list", check=False).stdout.split("\n")
-    for line in listed:
-        match = re.match(rf"^({PREFIX}(\d+)-\S+)", line)
-        if match and not os.path.exists(f"/proc/{match.group(2)}"):
-            _ip("netns", "del", match.group(1), check=False)
+def read(path):
+    return open(path, errors="replace", newline="").read() if os.path.exists(path) else ""
+
+
+def until(condition, message, seconds=10):
+    """Waits until condition() is true and returns its value; `message` may be a function."""
+    deadline = time.monotonic() + seconds
+    while not (value := condition()):
+        assert time.monotonic() < deadline, message() if callable(message) else message
+        time.sleep(0.05)
+    return value
+
+
+def wait_for(path, pattern, seconds=10):
+    """Waits until the file has a line matching the pattern; returns the file's text."""
+    return until(lambda: re.search(pattern, read(path), re.M) and read(path),
+                 lambda: f"timed out waiting for {pattern!r} in {path}:\n{read(path)}", seconds)
 
 
 class Host:
     def __init__(self, lab, label, number, name, workgroup):
-        self.lab = lab
-        self.label = label
-        self.ns = f"{lab.prefix}-{label}"
-        self.address = f"10.213.0.{number}"
-        self.name = name
-        self.workgroup = workgroup
+        self.lab, self.label, self.ns = lab, label, f"{lab.prefix}-{label}"
+        self.address, self.name = f"10.213.0.{number}", name
+        self.extra = {"KESTROLA_NETBIOS_NAME": name, "KESTROLA_WORKGROUP": workgroup,
+                      "KESTROLA_SMB_CONF": "/dev/null", "KESTROLA_OEM_CODEPAGE": "437"}
 
     def env(self, **extra):
         """The environment of our programs in this host; a value None removes the variable."""
-        env = {**os.environ, "KESTROLA_NETBIOS_NAME": self.name, "KESTROLA_WORKGROUP":
-               self.workgroup, "KESTROLA_SMB_CONF": "/dev/null", "KESTROLA_OEM_CODEPAGE": "437",
-               **extra}
+        env = {**os.environ, **self.extra, **extra}
         return {k: v for k, v in env.items() if v is not None}
 
-    def run(self, args, timeout=20, env=None, **kwargs):
-        """Runs a command in this host and waits for it."""
+    def run(self, args, timeout=20, env=None):
         return subprocess.run(["ip", "netns", "exec", self.ns, *args], env=env or self.env(),
-                              capture_output=True, text=True, timeout=timeout, **kwargs)
+                              capture_output=True, text=True, timeout=timeout)
 
     def start(self, args, tag, env=None):
         """Starts a command in this host; its output goes to files in the lab's folder."""
@@ -76,37 +72,29 @@ class Host:
 
 class Lab:
     def __init__(self):
-        require_root()
-        remove_stale_namespaces()
-        self.prefix = f"{PREFIX}{os.getpid()}"
-        self.namespaces = []
-        self.procs = []
+        if os.geteuid() != 0 or shutil.which("ip") is None:
+            skip("needs root and ip (Debian iproute2) to build network namespaces")
+        for line in _ip("netns", "list", check=False).stdout.split("\n"):
+            stale = re.match(r"^(kt(\d+)-\S+)", line)  # of a run whose process is gone
+            if stale and not os.path.exists(f"/proc/{stale.group(2)}"):
+                _ip("netns", "del", stale.group(1), check=False)
+        self.prefix, self.namespaces, self.procs = f"kt{os.getpid()}", [], []
         self.work = tempfile.mkdtemp(prefix="kestrola-netns.")
         os.chmod(self.work, 0o755)
-        self.bridge = f"{self.prefix}-br"
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+        self.bridge = f"{self.prefix}-br"  # left behind by a failure here, removed by the next run
+        _ip("netns", "add", self.bridge)
+        self.namespaces.append(self.bridge)
+        _ip("-n", self.bridge, "link", "add", "br0", "type", "bridge")
+        _ip("-n", self.bridge, "link", "set", "br0", "up")
 
     def __enter__(self):
-        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-        try:
-            self._add_namespace(self.bridge)
-            _ip("-n", self.bridge, "link", "add", "br0", "type", "bridge")
-            _ip("-n", self.bridge, "link", "set", "br0", "up")
-        except BaseException:
-            self.close()
-            raise
         return self
-
-    def __exit__(self, *exc):
-        self.close()
-        return False
-
-    def _add_namespace(self, ns):
-        _ip("netns", "add", ns)
-        self.namespaces.append(ns)
 
     def host(self, label, number, name, workgroup="WORKGROUP"):
         host = Host(self, label, number, name, workgroup)
-        self._add_namespace(host.ns)
+        _ip("netns", "add", host.ns)
+        self.namespaces.append(host.ns)
         _ip("-n", self.bridge, "link", "add", f"p{number}", "type", "veth", "peer", "name",
             "eth0", "netns", host.ns)
         _ip("-n", self.bridge, "link", "set", f"p{number}", "master", "br0", "up")
@@ -116,93 +104,94 @@ class Lab:
         _ip("-n", host.ns, "link", "set", "lo", "up")
         return host
 
-    def close(self):
+    def __exit__(self, *exc):
         for proc in self.procs:
-            if proc.poll() is None:
-                proc.terminate()
+            proc.terminate()  # unless it has ended
         for proc in self.procs:
             try:
                 proc.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
-        self.procs = []
         for ns in reversed(self.namespaces):
             _ip("netns", "del", ns, check=False)
-        self.namespaces = []
-        if not os.environ.get("KEEP_NETNS_WORK"):
-            shutil.rmtree(self.work, ignore_errors=True)
+        shutil.rmtree(self.work, ignore_errors=True)
 
 
-def wait_for(path, pattern, seconds=10):
-    """Waits until the file has a line matching the pattern; returns the file's text."""
-    deadline = time.monotonic() + seconds
-    text = ""
-    while time.monotonic() < deadline:
-        text = open(path).read() if os.path.exists(path) else ""
-        if re.search(pattern, text, re.M):
-            return text
-        time.sleep(0.05)
-    raise AssertionError(f"timed out waiting for {pattern!r} in {path}:\n{text}")
-
-
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-CLI = ""  # kestrola-cli, set by the scenario script
-
-
-def listen(host, tag="listen", form="json", *extra):
-    proc = host.start([CLI, "listen", "--format", form, *extra], tag)
+def listen(host, *args):
+    proc = host.start([CLI, "listen", *args], "listen")
     wait_for(proc.err_path, r"^listening on ")
     return proc
 
 
-def stop_listener(proc):
-    """Ends a listener (which must end cleanly); returns its datagrams as parsed JSON lines."""
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-    check(proc.wait(timeout=10) == 0, f"listen ended {proc.returncode}")
-    with open(proc.out_path) as f:
-        return [json.loads(line) for line in f if line.strip()]
+def send(host, *args):
+    run = host.run([CLI, "send", *args])
+    assert run.returncode == 0, f"send {args} ended {run.returncode}: {run.stderr}"
 
 
-def send(host, *args, expect=0, env=None):
-    run = host.run([CLI, "send", *args], env=env)
-    check(run.returncode == expect, f"send {args} ended {run.returncode}: {run.stderr}")
-    return run
+def prepare_store(host, executable, env=None, **settings):
+    """A run folder for `executable` in `host`: an INI store whose first run is done, with
+    `settings` as Section__Key=value, the base, the history and the log of sounds asked for."""
+    home = os.path.join(host.lab.work, f"{host.label}-{os.path.basename(executable)}")
+    os.makedirs(os.path.join(home, "config"), exist_ok=True)
+    files = {k: os.path.join(home, v) for k, v in
+             (("base", "base.msg"), ("history", "history.txt"), ("sounds", "sounds.log"))}
+    files["ini"] = os.path.join(home, "config", f"{os.path.basename(executable)}.INI")
+    sections = {"SystemSettings": {"CurrentVersion": "1.0"},
+                "SendRecervieSettings": {"BaseFileName": files["base"],
+                                         "HistoryFileName": files["history"], "History": "1",
+                                         "IncludeSendedInBase": "1", "SuccesMessageTimeOut": "0"},
+                "EventsSettings": {}}
+    for key, value in settings.items():
+        section, name = key.split("__")
+        sections[section][name] = str(value)
+    with open(files["ini"], "w") as f:
+        f.write("".join(f"[{s}]\n" + "".join(f"{k}={v}\n" for k, v in keys.items())
+                        for s, keys in sections.items()))
+    files["env"] = host.env(**{"XDG_CONFIG_HOME": os.path.join(home, "config"), "HOME": home,
+                               "XDG_DATA_HOME": home, "XDG_RUNTIME_DIR": home,
+                               "QT_QPA_PLATFORM": "offscreen", "KESTROLA_SOUND_LOG":
+                               files["sounds"], **(env or {})})
+    return files
 
 
-def encode_name(name, suffix=0):
-    raw = (name if isinstance(name, bytes) else name.upper().encode()).ljust(15, b" ")
-    raw += bytes([suffix])
-    return b"\x20" + bytes(c for b in raw for c in (0x41 + (b >> 4), 0x41 + (b & 15))) + b"\0"
+def start_program(host, files=None, **settings):
+    """The program with its INI store in `host`, once it has opened its mailslot and base."""
+    files = files or prepare_store(host, PROGRAM, **settings)
+    proc = files["proc"] = host.start([PROGRAM, "-i"], "program", env=files["env"])
+    until(lambda: os.path.exists(files["base"]) or proc.poll() is not None,
+          "the program never opened its base", 30)
+    assert proc.poll() is None, f"the program ended: {read(proc.err_path)}"
+    return files
 
 
-def mailslot_datagram(source_ip, source, destination, data, slot=b"\\MAILSLOT\\MESSNGR"):
-    """An independent build of a mailslot write (DIRECT_UNIQUE)."""
-    n = len(slot) + 1
-    pad = (4 - (69 + n) % 4) % 4
-    offset = 69 + n + pad
-    smb = (b"\xffSMB\x25" + bytes(4) + b"\x18\x04\x00" + bytes(12) + b"\0\0\xff\xfe" + bytes(4) +
-           struct.pack("<BHHHHBBHIHHHHHBBHHHH", 17, 0, len(data), 0, 0, 0, 0, 0, 0, 0, 0, offset,
-                       len(data), offset, 3, 0, 1, 0, 2, n + pad + len(data)) +
-           slot + b"\0" + bytes(pad) + data)
-    header = struct.pack(">BBH4sHHH", 0x10, 0x02, 0x1234, socket.inet_aton(source_ip), 138,
-                         68 + len(smb), 0)
-    return header + encode_name(source) + encode_name(destination) + smb
+def stop_program(files):
+    files["proc"].send_signal(signal.SIGTERM)
+    assert files["proc"].wait(timeout=10) == 0, f"the program ended {files['proc'].returncode}"
 
 
-def main(scenarios):
-    """Runs the scenario named by the first argument; exits 77 with a message when skipped."""
-    if len(sys.argv) < 2 or sys.argv[1] not in scenarios:
-        print(f"usage: {sys.argv[0]} {'|'.join(scenarios)} ...", file=sys.stderr)
-        sys.exit(2)
-    try:
-        scenarios[sys.argv[1]](*sys.argv[2:])
-    except Skip as skip:
-        print(f"SKIP: {skip}")
-        sys.exit(SKIP)
-    print(f"PASS: {sys.argv[1]}")
+def records(files):
+    return json.loads(subprocess.run([CLI, "base", "list", files["base"], "--format", "json"],
+                                     capture_output=True, text=True, check=True).stdout)
+
+
+def sounds(files):
+    return read(files["sounds"]).split()
+
+
+def wait_records(files, count, seconds=10):
+    """Waits until `count` messages have asked for their sound (after being stored), then reads
+    the base once: a reader meanwhile holds the file the program opens unshared to store."""
+    until(lambda: len(sounds(files)) >= count,
+          lambda: f"{len(sounds(files))} of {count} messages came in", seconds)
+    found = records(files)
+    assert len(found) >= count, f"{len(found)} of {count} records: {found}"
+    return found
+
+
+def main(scenarios, tools):
+    """argv: a scenario's name, then the paths of `tools` (names of this module's globals)."""
+    if len(sys.argv) < 2 + len(tools) or sys.argv[1] not in scenarios:
+        sys.exit(f"usage: {sys.argv[0]} {'|'.join(scenarios)} {' '.join(tools)}")
+    globals().update(zip(tools, map(os.path.abspath, sys.argv[2:])))
+    scenarios[sys.argv[1]]()

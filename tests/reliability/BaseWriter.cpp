@@ -1,6 +1,6 @@
 // Appends and deletes records of a message base until it is killed, printing each operation once
 // it has succeeded ("A seq", "D seq"; "d seq" before a delete starts) for the crash test to check.
-#include "base/Reporting.h"
+// With "load" for FIRST-SEQUENCE it only loads the base, as a start does.
 #include "fakes/FixedClock.h"
 #include "store/MessageBase.h"
 
@@ -10,15 +10,6 @@
 #include <string>
 
 using namespace kestrola;
-
-namespace {
-
-unsigned long SeqOf(const core::MessageRecord& r) {
-    const std::string body = r.BodyBytes();
-    return body.size() > 5 ? std::strtoul(body.c_str() + 4, nullptr, 10) : 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -33,26 +24,25 @@ int main(int argc, char** argv) {
         return 3;
     if (std::string(argv[3]) == "load")
         return 0;
-    for (;;) {
+    for (;; std::fflush(stdout)) {
+        core::MessageRecord r;
         // Deletes keep the base small; the newest, the oldest and middle ones all get deleted.
         if (base.Count() > 0 && random() % 10 < 4) {
             const std::uint32_t index = 1 + random() % base.Count();
-            core::MessageRecord r;
             if (base.ReadRecord(index, r) != core::MessageBase::kRead)
                 return 4;
+            const unsigned long deleting = std::strtoul(r.BodyBytes().c_str() + 4, nullptr, 10);
             // Said first: a kill between the delete and its report leaves it in doubt.
-            std::printf("d %lu\n", SeqOf(r));
+            std::printf("d %lu\n", deleting);
             std::fflush(stdout);
             if (base.DeleteRecord(index) != core::MessageBase::kDeleted)
                 return 5;
-            std::printf("D %lu\n", SeqOf(r));
+            std::printf("D %lu\n", deleting);
         } else {
-            core::MessageRecord r;
             r.SetBody(std::string("W\0X\0", 4) + std::to_string(seq) + '\0'); // text: the number
             if (!base.AppendRecord(r))
                 return 6;
             std::printf("A %lu\n", seq++);
         }
-        std::fflush(stdout);
     }
 }
