@@ -138,26 +138,23 @@ TEST(MainWindowCommands, NewClearsBothTextsAndEditCommandsGoToTheFocusedEdit) {
 // "RunMinimized": the first tick only. Without a notification area yet the window waits on
 // the task bar and moves into one that appears, unless the user has brought it up meanwhile.
 TEST(MainWindowCommands, RunMinimizedActsOnTheFirstTickAndOnALateTray) {
-    const struct {
-        int runMinimized;
-        bool trayAtStart, restored;
-        WindowState first, last;
-    } cases[] = {{0, true, false, WindowState::Normal, WindowState::Normal},
-                 {1, true, true, WindowState::Hidden, WindowState::Normal},
-                 {1, false, false, WindowState::Minimized, WindowState::Hidden},
-                 {1, false, true, WindowState::Minimized, WindowState::Normal}};
-    for (const auto& c : cases) {
+    for (const auto& [runMinimized, trayAtStart, restored, first, last] :
+         {std::tuple{0, true, false, WindowState::Normal, WindowState::Normal},
+          std::tuple{1, true, true, WindowState::Hidden, WindowState::Normal},
+          std::tuple{1, false, false, WindowState::Minimized, WindowState::Hidden},
+          std::tuple{1, false, true, WindowState::Minimized, WindowState::Normal}}) {
+        SCOPED_TRACE(::testing::Message() << runMinimized << trayAtStart << restored);
         MainWindowHarness h;
-        h.view.trayAvailable = c.trayAtStart;
-        h.Start({{"SystemSettings", "RunMinimized", c.runMinimized}});
+        h.view.trayAvailable = trayAtStart;
+        h.Start({{"SystemSettings", "RunMinimized", runMinimized}});
         h.Tick();
         h.Tick();
-        EXPECT_EQ(h.view.state, c.first) << c.runMinimized << c.trayAtStart << c.restored;
-        if (c.restored)
+        EXPECT_EQ(h.view.state, first);
+        if (restored)
             h.view.ShowWindow(core::ShowCommand::ShowNormal);
         h.view.trayAvailable = true;
         h.Tick();
-        EXPECT_EQ(h.view.state, c.last) << c.runMinimized << c.trayAtStart << c.restored;
+        EXPECT_EQ(h.view.state, last);
     }
 }
 
@@ -182,30 +179,25 @@ TEST(MainWindowHistory, MessagesAreLoggedWhenHistoryIsOn) {
 // A message the user cannot see gets a desktop notification with the sender and the first
 // line, unless "DesktopNotification" is 0; a click brings the window up on it.
 TEST(MainWindowNotification, ShowsTheSenderAndFirstLineOfAnUnseenMessage) {
-    const struct {
-        WindowState state;
-        bool active;
-        int setting;
-        bool notified;
-    } cases[] = {{WindowState::Hidden, false, 1, true},
-                 {WindowState::Normal, false, 1, true},
-                 {WindowState::Normal, true, 1, false},
-                 {WindowState::Hidden, false, 0, false}};
-    for (const auto& c : cases) {
+    for (const auto& [state, active, setting, notified] :
+         {std::tuple{WindowState::Hidden, false, 1, true},
+          std::tuple{WindowState::Normal, false, 1, true},
+          std::tuple{WindowState::Normal, true, 1, false},
+          std::tuple{WindowState::Hidden, false, 0, false}}) {
         MainWindowHarness h;
-        h.Start({{"EventsSettings", "DesktopNotification", c.setting},
+        h.Start({{"EventsSettings", "DesktopNotification", setting},
                  {"EventsSettings", "AutoShowNewMSG", 0},
                  {"EventsSettings", "UpWindowOnPersonal", 0}});
         h.Arrive(*h.pc3, "PC1", "first");
         ASSERT_TRUE(h.Tick().shown);
-        h.view.state = c.state;
-        h.view.active = c.active;
+        h.view.state = state;
+        h.view.active = active;
         h.notifications.shown.clear();
         h.Arrive(*h.pc2, "PC1", "Lunch at noon?\r\nThe usual place.");
         ASSERT_TRUE(h.Tick().stored);
-        EXPECT_EQ(h.notifications.shown, c.notified ? Strings{"PC2: Lunch at noon?"} : Strings{})
-            << static_cast<int>(c.state) << c.active << c.setting;
-        if (!c.notified)
+        EXPECT_EQ(h.notifications.shown, notified ? Strings{"PC2: Lunch at noon?"} : Strings{})
+            << static_cast<int>(state) << active << setting;
+        if (!notified)
             continue;
         h.notifications.click();
         EXPECT_EQ(h.Shown(), "2 2/1 Lunch at noon?\r\nThe usual place.");

@@ -81,32 +81,26 @@ TEST(Receive, SoundAndRaiseByPersonalOrGroup) {
 // While the base cannot take them, messages wait in order (shown without a position; Reply
 // answers the one on display) and are stored once it can; the failure is told once.
 TEST(Receive, MessagesWaitForAFullBaseInOrder) {
-    const struct {
-        int autoShow;
-        bool oldRecord;
-        const char *whileFull, *afterwards, *replyTo;
-    } cases[] = {
-        {0, false, "- 0/0 first", "1 2/2 first", "PC2"},
-        {1, true, "- 1/0 second", "3 3/2 second", "PC3"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [autoShow, oldRecord, whileFull, afterwards, replyTo] :
+         {std::tuple{0, false, "- 0/0 first", "1 2/2 first", "PC2"},
+          std::tuple{1, true, "- 1/0 second", "3 3/2 second", "PC3"}}) {
         MainWindowHarness h;
-        if (c.oldRecord)
+        if (oldRecord)
             WriteFileBytes(h.basePath, h.Record("PC3", "WORKGROUP", "old"));
-        h.Start({{"EventsSettings", "AutoShowNewMSG", c.autoShow}});
+        h.Start({{"EventsSettings", "AutoShowNewMSG", autoShow}});
         h.Arrive(*h.pc2, "PC1", "first");
         h.Arrive(*h.pc3, "PC1", "second");
         {
-            const FileSizeLimit full(c.oldRecord ? 60 : 4);
+            const FileSizeLimit full(oldRecord ? 60 : 4);
             EXPECT_FALSE(h.Tick().stored);
             EXPECT_FALSE(h.Tick().stored);
-            EXPECT_EQ(h.Shown(), c.whileFull);
+            EXPECT_EQ(h.Shown(), whileFull);
             h.window->OnCommand(core::kReplyButton);
-            EXPECT_EQ(h.view.recipient, c.replyTo);
+            EXPECT_EQ(h.view.recipient, replyTo);
         }
         EXPECT_EQ(h.reports.Take(), std::vector<int>{core::kOpenWriteCreateFile});
         EXPECT_FALSE(h.Tick().received);
-        EXPECT_EQ(h.Shown(), c.afterwards);
+        EXPECT_EQ(h.Shown(), afterwards);
         EXPECT_TRUE(h.reports.Take().empty());
         core::MessageBase reloaded(h.basePath, h.historyPath, h.clock);
         ASSERT_TRUE(reloaded.LoadIndex());

@@ -46,27 +46,22 @@ TEST(TrayAttention, TipAndBlinkOverTicksUntilTheNewMessageIsRead) {
 
 // A left click toggles; the platform's minimise hides only into an available tray.
 TEST(TrayAttention, LeftClickAndThePlatformsMinimise) {
-    const struct {
-        WindowState before;
-        bool trayAvailable, click;
-        WindowState after;
-    } cases[] = {{WindowState::Normal, true, true, WindowState::Hidden},
-                 {WindowState::Normal, false, true, WindowState::Minimized},
-                 {WindowState::Hidden, true, true, WindowState::Normal},
-                 {WindowState::Minimized, true, true, WindowState::Normal},
-                 {WindowState::Minimized, true, false, WindowState::Hidden},
-                 {WindowState::Minimized, false, false, WindowState::Minimized}};
-    for (const auto& c : cases) {
+    for (const auto& [before, trayAvailable, click, after] :
+         {std::tuple{WindowState::Normal, true, true, WindowState::Hidden},
+          std::tuple{WindowState::Normal, false, true, WindowState::Minimized},
+          std::tuple{WindowState::Hidden, true, true, WindowState::Normal},
+          std::tuple{WindowState::Minimized, true, true, WindowState::Normal},
+          std::tuple{WindowState::Minimized, true, false, WindowState::Hidden},
+          std::tuple{WindowState::Minimized, false, false, WindowState::Minimized}}) {
         MainWindowHarness h;
-        h.view.trayAvailable = c.trayAvailable;
+        h.view.trayAvailable = trayAvailable;
         h.Start();
-        h.view.state = c.before;
-        if (c.click)
+        h.view.state = before;
+        if (click)
             h.window->OnTrayEvent(core::TrayEvent::LeftButtonDown);
         else
             h.window->OnSystemMinimize();
-        EXPECT_EQ(h.view.state, c.after)
-            << static_cast<int>(c.before) << c.trayAvailable << c.click;
+        EXPECT_EQ(h.view.state, after) << static_cast<int>(before) << trayAvailable << click;
     }
 }
 
