@@ -45,18 +45,18 @@ public:
     void Set(const std::string& section, const std::string& key, int value) {
         store->WriteInt(section, key, value);
     }
-    /// Writes `settings`, builds the window (reading them) and runs its initialisation.
-    core::MainWindow& Start(const Settings& settings = {}) {
+    /// Writes `settings`, builds the window (reading them) and runs its initialisation; false
+    /// when that ends the run.
+    bool Start(const Settings& settings = {}) {
         for (const auto& [section, key, value] : settings)
             Set(section, key, value);
         window = std::make_unique<core::MainWindow>(Services(), view);
         view.onEdited = [this] { window->OnTextsEdited(); };
         view.onExpansion = [this](bool expanded) { window->OnExpansionChanged(expanded); };
-        initialised = window->Initialise();
-        return *window;
+        return window->Initialise();
     }
     /// Ends the window as the program does (settings saved) and starts a new one.
-    core::MainWindow& Restart() {
+    bool Restart() {
         window->Destroy();
         window.reset();
         view = FakeMainView();
@@ -117,7 +117,6 @@ public:
     decltype(core::MainWindowServices::makeBase) makeBase;
     RecordingReportSink reports;
     std::unique_ptr<core::MainWindow> window;
-    bool initialised = false;
 };
 
 } // namespace kestrola::testing

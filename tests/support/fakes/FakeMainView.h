@@ -3,8 +3,6 @@
 #include "settings/AppSettings.h"
 #include "window/MainView.h"
 
-#include <algorithm>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,10 +18,7 @@ class FakeMainView : public core::MainView {
 public:
     bool AskYesNo(std::string_view question) override {
         questions.emplace_back(question);
-        const bool yes = !answers.empty() && answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return yes;
+        return answer;
     }
     void ShowAboutBox() override {}
     void RunNotice(int textId, int seconds) override { notices.emplace_back(textId, seconds); }
@@ -62,7 +57,7 @@ public:
                     ? core::WindowState::Minimized
                     : core::WindowState::Normal;
     }
-    void SetForeground() override {}
+    void SetForeground() override { active = true; }
     void SetTopmost(bool) override {}
     bool SetExpanded(bool expand) override {
         if (expand != std::exchange(expanded, expand) && onExpansion)
@@ -76,45 +71,26 @@ public:
         Log("KillPollTimer");
         pollTimer = 0;
     }
-    void EndDialog() override { Log("EndDialog"); }
+    void EndDialog() override { ++ended; }
     bool TrayAvailable() const override { return trayAvailable; }
     void NotifyTray(core::TrayOperation operation, core::AttentionIcon icon,
                     const std::string& tip) override {
         if (operation != core::TrayOperation::Modify)
             Log(operation == core::TrayOperation::Add ? "NotifyTray(Add)" : "NotifyTray(Delete)");
-        trayCalls.push_back({operation, icon, tip});
+        trayIcons.push_back(icon);
+        trayTip = tip;
     }
     void ShowTrayMenu() override {}
-    void ShowPassiveNotice(const std::string& text) override {
-        Log("ShowPassiveNotice(" + text + ")");
-    }
-    /// How often `entry` is in the log.
-    long Count(const std::string& entry) const {
-        return std::count(log->begin(), log->end(), entry);
-    }
-
-    struct TrayCall {
-        core::TrayOperation operation;
-        core::AttentionIcon icon;
-        std::string tip;
-    };
-    std::string composer, viewer, recipient, title;
+    void ShowPassiveNotice(const std::string&) override {}
+    std::string composer, viewer, recipient, title, trayTip;
     std::map<int, std::string> labels;
     core::EditSelection selection;
-    std::vector<std::pair<int, int>> editCommands;
-    std::vector<std::string> recipientList;
-    int focus = 0;
+    std::vector<std::pair<int, int>> editCommands, notices;
+    std::vector<std::string> recipientList, questions;
+    int focus = 0, pollTimer = 0, ended = 0;
     core::WindowState state = core::WindowState::Normal;
-    bool active = true;
-    bool expanded = false;
-    std::vector<core::AttentionIcon> windowIcons;
-    bool urgent = false;
-    int pollTimer = 0;
-    bool trayAvailable = true;
-    std::vector<TrayCall> trayCalls;
-    std::deque<bool> answers;
-    std::vector<std::string> questions;
-    std::vector<std::pair<int, int>> notices;
+    bool active = true, expanded = false, urgent = false, trayAvailable = true, answer = false;
+    std::vector<core::AttentionIcon> windowIcons, trayIcons;
     std::function<void()> onEdited;
     std::function<void(bool)> onExpansion;
     std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();

@@ -8,19 +8,15 @@
 
 namespace kestrola::platform::testing {
 
-/// Records every notification and keeps the click action of the last one.
+/// Records every notification as "summary: body" and keeps the click action of the last one.
 class RecordingNotifications : public DesktopNotifications {
 public:
-    struct Shown {
-        std::string summary;
-        std::string body;
-    };
     void Show(const std::string& summary, const std::string& body,
               std::function<void()> onActivated) override {
-        shown.push_back({summary, body});
+        shown.push_back(summary + ": " + body);
         click = std::move(onActivated);
     }
-    std::vector<Shown> shown;
+    std::vector<std::string> shown;
     std::function<void()> click;
 };
 

@@ -63,78 +63,42 @@ TEST_F(MainDialogTest, TypingAndSendingReachesTheOtherComputer) {
     EXPECT_EQ(std::string(buffer, got),
               core::EncodeDatagram(*h.codePage, "Pc1", "PC2", "Hello\r\nthere"));
     EXPECT_EQ(window.RecipientBox()->itemText(0), QStringLiteral("PC2"));
+    testing::SavePicture(&window, QStringLiteral("main-dialog-sent.png"));
     EXPECT_EQ(h.sound.played, std::vector<std::string>{"send.wav"});
     QTest::keyClicks(window.RecipientBox()->lineEdit(), QStringLiteral("-") + QString(40, 'x'));
     EXPECT_EQ(window.RecipientBox()->currentText(), QStringLiteral("PC2-") + QString(28, 'X'));
 }
 
-TEST_F(MainDialogTest, TheTimerTakesMessagesInAndBlinks) {
-    h.Set("EventsSettings", "UpWindowOnPopup", 0);
-    MainDialog& window = Open();
-    h.Arrive(*h.pc2, "WORKGROUP", "ping");
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window.ViewerEdit()->toPlainText() == QStringLiteral("ping"); }, 3000));
-    EXPECT_EQ(window.TrayIcon()->toolTip(), QStringLiteral("Kestrola NET All:1  New:1"));
-    EXPECT_TRUE(window.Urgent());
-    // Two ticks later the icon has changed phase twice.
-    const int first = window.WindowIconId();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.WindowIconId() != first; }, 2000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.WindowIconId() == first; }, 2000));
-    EXPECT_EQ(window.TrayIconId(), window.WindowIconId());
-}
-
-// The program as a whole: start, a quit request, and the settings on disk.
-class MessengerAppTest : public ::testing::Test {
-protected:
-    MessengerAppTest() {
-        environment.configFolder = h.dir.path();
-        environment.executablePath = h.dir.File("kestrola-net");
-        environment.writableFolders.insert(h.dir.path());
-    }
-    MessengerPlatform Platform(platform::QuitRequests* quit) {
-        return {environment,
-                *h.pc1,
-                *h.codePage,
-                h.clock,
-                h.shell,
-                h.sound,
-                quit,
-                [this] { return std::make_unique<testing::FakeRecipientNetwork>(h.network); },
-                {}};
-    }
-
+// The program as a whole: a quit request ends it like Exit, with the settings on disk and the
+// instance marker released.
+TEST(MessengerApp, QuitSignalEndsLikeExitAndSavesEverything) {
     MainWindowHarness h; // its store is the INI store kestrola-net.INI in the same folder
     platform::testing::FakeProcessEnvironment environment;
-};
-
-TEST_F(MessengerAppTest, QuitSignalEndsLikeExitAndSavesEverything) {
+    environment.configFolder = h.dir.path();
+    environment.executablePath = h.dir.File("kestrola-net");
+    environment.writableFolders.insert(h.dir.path());
     const auto quit = platform::CreateQuitRequests();
     ASSERT_GE(quit->Descriptor(), 0);
-    int secondStatus = -1;
+    const auto network = [&] { return std::make_unique<testing::FakeRecipientNetwork>(h.network); };
     std::size_t markers = 0;
-    const int status = RunMessengerApp("-i", Platform(quit.get()), [&](MainDialog& window) {
-        // A second start while this one runs ends at once.
-        markers = environment.heldMarkers->size();
-        platform::testing::FakeProcessEnvironment other = environment;
-        other.configFolder = "/nonexistent";
-        secondStatus = RunMessengerApp(
-            "-i", {other, *h.pc1, *h.codePage, h.clock, h.shell, h.sound, nullptr, {}, {}});
-        testing::WhenModal([](QWidget* notice) {
-            // The refusal's notice: close it, then the system asks the program to end.
-            QTest::keyClick(notice, Qt::Key_Return);
-            std::raise(SIGTERM);
+    const int status = RunMessengerApp(
+        "-i",
+        {environment, *h.pc1, *h.codePage, h.clock, h.shell, h.sound, quit.get(), network, {}},
+        [&](MainDialog& window) {
+            markers = environment.heldMarkers->size();
+            testing::WhenModal([](QWidget* notice) {
+                // The refusal's notice: close it, then the system asks the program to end.
+                QTest::keyClick(notice, Qt::Key_Return);
+                std::raise(SIGTERM);
+            });
+            window.RecipientBox()->setEditText(QStringLiteral("PC2"));
+            window.Core().OnCommand(core::kSendButton); // no text: refused with a notice
         });
-        window.RecipientBox()->setEditText(QStringLiteral("PC2"));
-        window.Core().OnCommand(core::kSendButton); // no text: refused with a notice
-    });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(secondStatus, 0);
     EXPECT_EQ(markers, 1u);
     EXPECT_TRUE(environment.heldMarkers->empty()) << "the marker goes with the run";
-    // Every written-back key is on disk, and the list section.
-    const core::IniProfileStore stored(h.storePath);
-    for (const core::SettingName& name : core::kSaveOrder)
-        EXPECT_TRUE(stored.Find(name.section, name.key).has_value()) << name.key;
+    const core::IniProfileStore stored(h.storePath); // every key: MainWindowLifetime
+    EXPECT_TRUE(stored.Find("SendRecervieSettings", "History").has_value());
     EXPECT_TRUE(stored.Find("LastSended", "Count").has_value());
 }
 

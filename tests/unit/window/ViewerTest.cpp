@@ -73,9 +73,8 @@ TEST_F(ViewerTest, DeleteShowsWhatTakesThePlaceOfTheDeletedMessage) {
         EXPECT_EQ(States().size(), 2u);
         EXPECT_TRUE(h.reports.ids.empty());
     }
-    Run(core::kDeleteButton);
-    Run(core::kDeleteButton);
-    Run(core::kDeleteButton);
+    for (int i = 0; i < 3; ++i)
+        Run(core::kDeleteButton);
     EXPECT_EQ(ReadFileBytes(h.basePath), "");
     EXPECT_EQ(h.Shown(), "0 0/0 ");
     EXPECT_TRUE(h.view.questions.empty());
@@ -113,7 +112,6 @@ TEST_F(ViewerTest, GoToUrlOpensTheSelectionWithTheRightVerb) {
         const char *selected, *verb; // "": nothing opened
     } cases[] = {{core::kViewerEdit, 0, 12, "\\\\HOST\\share", "explore"},
                  {core::kComposerEdit, 3, 20, "http://example.org", "open"},
-                 {core::kViewerEdit, 5, 5, "", ""},
                  {0, 0, 4, "text", ""}};
     for (const auto& c : cases) {
         h.shell.calls.clear();
