@@ -196,12 +196,12 @@ TEST(BrowserFrameTest, MalformedLanmanFrames) {
     };
     const Case cases[] = {
         {"", false, BrowserFrameKind::Other},
-        {good.substr(0, 10), false, BrowserFrameKind::Other}, // ends before the name
-        {good.substr(0, 14), false, BrowserFrameKind::Other}, // name without its NUL
-        {Lanman("", "c"), false, BrowserFrameKind::Other},    // empty name
+        {Lanman("", "c"), false, BrowserFrameKind::Other}, // empty name
         {Lanman("TOO-LONG-FOR-NETBIOS", ""), false, BrowserFrameKind::Other},
         {good.substr(0, good.size() - 1), true, BrowserFrameKind::Announcement}, // comment cut
         {std::string("\x0c\0", 2), true, BrowserFrameKind::Other}};
+    for (std::size_t size = 1; size < good.size() - 2; ++size) // cut before the name's NUL
+        EXPECT_FALSE(ParseLanmanFrame(AsBytes(good.substr(0, size))).ok()) << size;
     for (const Case& c : cases) {
         const BrowserFrameParse parsed = ParseLanmanFrame(AsBytes(c.frame));
         EXPECT_EQ(parsed.ok(), c.read) << c.frame.size();

@@ -101,6 +101,11 @@ TEST(MailslotRegistry, EachSourceKeepsItsShareAndDropsAreToldPerSource) {
         for (const auto& [source, count] : c.bursts)
             EXPECT_EQ(next[source], count) << "the newest of " << source << " is kept";
         EXPECT_EQ(waiting, c.waiting);
+        // Messages read no longer count against their source's share.
+        const std::uint64_t dropped = reader->Counters().dropped;
+        for (std::uint64_t i = 0; i < share; ++i)
+            registry->File("MESSNGR", "again", origin);
+        EXPECT_EQ(reader->Counters().dropped, dropped);
     }
 }
 
