@@ -122,6 +122,22 @@ TEST(BrowseListTest, ExpireForgetsWhatHasExpired) {
     EXPECT_EQ(Shown(list, kStart + 181s), (std::vector<std::string>{"A: PC2", "LATE:"}));
 }
 
+// A full list forgets what has expired before it evicts a living entry.
+TEST(BrowseListTest, AFullListForgetsTheExpiredFirst) {
+    BrowseList list("WORKGROUP");
+    list.HostAnnounced("OLD", {"GONE", "", 1, 0x0A000001}, 60'000, kStart);
+    list.HostAnnounced("LIVE", {"SOONEST", "", 1, 0x0A000002}, 720'000, kStart);
+    for (std::uint32_t i = 2; i < BrowseList::kMaxComputers; ++i)
+        list.HostAnnounced("LIVE", {"PC" + std::to_string(i), "", 1, 0x0B000000u + i}, 3'600'000,
+                           kStart);
+    ASSERT_EQ(list.ComputerCount(), BrowseList::kMaxComputers);
+    list.HostAnnounced("LIVE", {"NEWCOMER", "", 1, 0x0AD50009}, 720'000, kStart + 200s);
+    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxComputers);
+    const auto names = list.Snapshot(kStart + 200s).front().computers;
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(),
+                            [](const BrowseComputer& c) { return c.name == "SOONEST"; }));
+}
+
 // Forged announcements from one address or from many cannot push out our workgroup or keep
 // real hosts out.
 TEST(BrowseListTest, AFloodNeitherFillsTheListNorKeepsRealHostsOut) {
