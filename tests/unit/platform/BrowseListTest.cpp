@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <numeric>
 
 namespace kestrola::platform {
 namespace {
@@ -124,18 +125,32 @@ TEST(BrowseListTest, ExpireForgetsWhatHasExpired) {
 
 // A full list forgets what has expired before it evicts a living entry.
 TEST(BrowseListTest, AFullListForgetsTheExpiredFirst) {
-    BrowseList list("WORKGROUP");
-    list.HostAnnounced("OLD", {"GONE", "", 1, 0x0A000001}, 60'000, kStart);
-    list.HostAnnounced("LIVE", {"SOONEST", "", 1, 0x0A000002}, 720'000, kStart);
-    for (std::uint32_t i = 2; i < BrowseList::kMaxComputers; ++i)
-        list.HostAnnounced("LIVE", {"PC" + std::to_string(i), "", 1, 0x0B000000u + i}, 3'600'000,
-                           kStart);
-    ASSERT_EQ(list.ComputerCount(), BrowseList::kMaxComputers);
-    list.HostAnnounced("LIVE", {"NEWCOMER", "", 1, 0x0AD50009}, 720'000, kStart + 200s);
-    EXPECT_EQ(list.ComputerCount(), BrowseList::kMaxComputers);
-    const auto names = list.Snapshot(kStart + 200s).front().computers;
-    EXPECT_TRUE(std::any_of(names.begin(), names.end(),
-                            [](const BrowseComputer& c) { return c.name == "SOONEST"; }));
+    for (const bool computers : {true, false}) {
+        BrowseList list("WORKGROUP");
+        const std::size_t full = computers ? BrowseList::kMaxComputers : BrowseList::kMaxWorkgroups;
+        // Each entry from an address of its own; the first has expired by the newcomer's time.
+        const auto announce = [&](const std::string& name, std::uint32_t ms, std::uint32_t source,
+                                  Clock::time_point at) {
+            if (computers)
+                list.HostAnnounced("LIVE", {name, "", 1, source}, ms, at);
+            else
+                list.WorkgroupAnnounced(name, "M", ms, at, source);
+        };
+        announce("GONE", 60'000, 1, kStart);
+        announce("SOONEST", 720'000, 2, kStart);
+        for (std::uint32_t i = 2; i < full; ++i)
+            announce("N" + std::to_string(i), 3'600'000, 0x0B000000u + i, kStart);
+        announce("NEWCOMER", 720'000, 3, kStart + 200s);
+        const auto shown = Shown(list, kStart + 200s);
+        std::size_t count = computers ? list.ComputerCount() : list.WorkgroupCount();
+        EXPECT_EQ(count, full) << computers;
+        const std::string all =
+            std::accumulate(shown.begin(), shown.end(), std::string(" "),
+                            [](std::string a, const std::string& b) { return a + b + " "; });
+        EXPECT_NE(all.find("SOONEST"), std::string::npos) << computers;
+        EXPECT_NE(all.find("NEWCOMER"), std::string::npos) << computers;
+        EXPECT_EQ(all.find("GONE"), std::string::npos) << computers;
+    }
 }
 
 // Forged announcements from one address or from many cannot push out our workgroup or keep
