@@ -104,6 +104,24 @@ TEST(Sending, TheNoticeFollowsTheTimeoutAndTheOutcome) {
     }
 }
 
+// The length indicator follows typing; after a send the composer is cleared and the send
+// sound plays as the settings say.
+TEST(Sending, ClearAndSoundFollowTheSettings) {
+    for (const int on : {0, 1}) {
+        MainWindowHarness h;
+        h.Set("EventsSettings", "SendSoundFile", "sent.wav");
+        h.Start({{"SendRecervieSettings", "ClearTextBox", on},
+                 {"EventsSettings", "EnableSendSound", on}});
+        h.network.checked = {"PC2"};
+        h.view.composer = "hello";
+        h.window->OnTextsEdited();
+        EXPECT_EQ(h.view.labels[core::kLengthIndicator], "5/100");
+        h.window->GetSender().SendComposed();
+        EXPECT_EQ(h.view.composer, on ? "" : "hello");
+        EXPECT_EQ(h.sound.played, on ? Strings{"sent.wav"} : Strings{});
+    }
+}
+
 TEST_F(SenderTest, SentCopiesAreStoredReadButNeverForOurOwnName) {
     h.Start({{"SendRecervieSettings", "IncludeSendedInBase", 1},
              {"EventsSettings", "AutoShowNewMSG", 0}});
