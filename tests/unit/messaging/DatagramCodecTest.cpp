@@ -47,6 +47,7 @@ TEST_F(DatagramCodecTest, DecodeFields) {
         {"hello", "hello", "//Error", "//Error"},
         {"", "//Error", "//Error", "//Error"},
         {"PC1\0\0hi\0"s, "PC1", "//Error", "hi"},
+        {"MY PC\0B\0a b\0"s, "MY PC", "B", "a b"},
         {"A\0B\0one\x14two\0"s, "A", "B", "one\r\ntwo"},
         {"A\0B\0a\ab\0"s, "A", "B", "ab"}, // BEL
         {"A\0B\0a\r\nb\0"s, "A", "B", "a\r\nb"},
