@@ -8,11 +8,9 @@ namespace kestrola::testing {
 /// Makes every write beyond `bytes` fail for the life of a scope, as a full disk does.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    explicit FileSizeLimit(rlim_t bytes) : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN)) {
         getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
+        const rlimit limited{bytes, m_old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limited);
     }
     ~FileSizeLimit() {
@@ -23,8 +21,8 @@ public:
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
+    void (*m_oldHandler)(int);
     rlimit m_old{};
-    void (*m_oldHandler)(int) = SIG_DFL;
 };
 
 } // namespace kestrola::testing

@@ -1,32 +1,20 @@
 #pragma once
 
+#include <cctype>
 #include <string>
 #include <string_view>
 
 namespace kestrola::testing {
 
-/// Bytes from hexadecimal digits (either case); blanks, line breaks and other characters
-/// between the digits are skipped, so byte listings can be pasted as they are.
+/// Bytes from hexadecimal digits (either case); anything between the digits is skipped, so byte
+/// listings can be pasted as they are.
 inline std::string FromHex(std::string_view hex) {
-    std::string out;
-    int nibbles = 0;
-    int value = 0;
-    for (const char c : hex) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            continue;
-        value = value * 16 + digit;
-        if (++nibbles == 2) {
-            out += static_cast<char>(value);
-            nibbles = value = 0;
-        }
-    }
+    std::string digits, out;
+    for (const char c : hex)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        out += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
     return out;
 }
 

@@ -20,7 +20,6 @@ private:
 
 /// Whole content of a file ("" when missing).
 std::string ReadFileBytes(const std::string& path);
-/// Replaces a file's content.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 

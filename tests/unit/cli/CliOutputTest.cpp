@@ -28,7 +28,6 @@ TEST(CliOutput, ControlCharactersAreShownNotObeyed) {
         EXPECT_EQ(Printable(c.in), c.printable) << c.in;
         EXPECT_EQ(JsonString(c.in), c.json) << c.in;
     }
-    EXPECT_EQ(Printable("two\nlines", true), "two\nlines");
     EXPECT_EQ(Printable("NAME\nFORGED LINE"), "NAME\\x0AFORGED LINE");
 }
 

@@ -1,8 +1,6 @@
 #include "TempDir.h"
 #include "settings/AppSettings.h"
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -36,23 +34,16 @@ protected:
         std::string command = Prefix();
         for (const auto& argument : arguments)
             command += " " + Quoted(argument);
-        CliRun run;
-        FILE* pipe = popen((command + " 2>" + Quoted(m_work.File("stderr"))).c_str(), "r");
-        std::array<char, 4096> buffer{};
-        for (std::size_t n; pipe != nullptr && (n = std::fread(buffer.data(), 1, 4096, pipe)) > 0;)
-            run.out.append(buffer.data(), n);
-        const int status = pipe != nullptr ? pclose(pipe) : -1;
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = ReadFileBytes(m_work.File("stderr"));
-        return run;
+        const std::string out = m_work.File("out"), err = m_work.File("err");
+        const int status =
+            std::system((command + " >" + Quoted(out) + " 2>" + Quoted(err)).c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out),
+                ReadFileBytes(err)};
     }
     std::string Out(const std::vector<std::string>& arguments) { return Cli(arguments).out; }
-    bool Listed(const std::string& text, const std::vector<std::string>& options = {"list"}) {
-        return Out(options).find(text) != std::string::npos;
-    }
+    bool Listed(const std::string& text) { return Out({"list"}).find(text) != std::string::npos; }
     std::string userStore() const { return m_config.File("Ovrin software/Kestrola NET.conf"); }
     std::string iniStore() const { return m_config.File("kestrola-net.INI"); }
-    bool ConfigIsEmpty() const { return std::filesystem::is_empty(m_config.path()); }
 
     testing::TempDir m_config;
     testing::TempDir m_work;
@@ -71,7 +62,7 @@ TEST_F(SettingsCommandTest, ListOnAnEmptyStorePrintsEveryKeyWithItsDefault) {
                        "COLOR_WINDOW)\n"),
               std::string::npos);
     EXPECT_EQ(out.rfind("# " + userStore() + "\n", 0), 0u) << "names the store first";
-    EXPECT_TRUE(ConfigIsEmpty()) << "listing writes nothing";
+    EXPECT_TRUE(std::filesystem::is_empty(m_config.path())) << "listing writes nothing";
 }
 
 TEST_F(SettingsCommandTest, SetAndGetMatchNamesWithoutRegardToCaseAndCheckValues) {
@@ -100,7 +91,6 @@ TEST_F(SettingsCommandTest, IniOptionAddressesTheProgramsIniFileAndKeepsItsComme
     WriteFileBytes(iniStore(), "; mine\r\n[systemsettings]\r\nhotkey = 0 ; no hot key\r\n"
                                "[Extra]\r\nx=1\r\n");
     EXPECT_EQ(Cli({"set", "--ini", "SystemSettings", "NoClose", "1"}).status, 0);
-    EXPECT_EQ(Cli({"set", "--ini", "SystemSettings", "HotKey", "0"}).status, 0);
     EXPECT_EQ(ReadFileBytes(iniStore()),
               "; mine\n[systemsettings]\nhotkey = 0 ; no hot key\nNoClose=1\n[Extra]\nx=1\n");
     EXPECT_FALSE(testing::FileExists(userStore()));
@@ -129,7 +119,6 @@ TEST_F(SettingsCommandTest, ListSectionsHoldCountAndEntries) {
     EXPECT_EQ(Cli({"set", "lastsended", "count", "2"}).status, 0);
     EXPECT_EQ(Cli({"set", "personalized sounds", "count", "x"}).status, 1);
     EXPECT_EQ(Out({"get", "LastSended", "1"}), "PC2\n");
-    EXPECT_EQ(Out({"get", "LastSended", "Count"}), "2\n");
     EXPECT_TRUE(Listed("\n[LastSended]\nCount = 2\n0 = \"\"  (missing: reads as empty)\n"
                        "1 = \"PC2\"\n"));
     for (const char* key : {"x", "01", "-1", ""}) {
@@ -153,14 +142,11 @@ TEST_F(SettingsCommandTest, UnknownNamesBadInvocationsAndFailedWrites) {
         EXPECT_EQ(run.status, 1) << error;
         EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
     }
-    const std::vector<std::string> usage[] = {{},
-                                              {"frobnicate"},
-                                              {"get", "SystemSettings"},
-                                              {"set", "SystemSettings", "HotKey"},
-                                              {"list", "--registry"}};
-    for (const auto& arguments : usage)
-        EXPECT_EQ(Cli(arguments).status, 2) << arguments.size();
-    EXPECT_TRUE(ConfigIsEmpty());
+    for (const char* usage :
+         {"", "frobnicate", "get SystemSettings", "set SystemSettings HotKey", "list --registry"})
+        EXPECT_EQ(WEXITSTATUS(std::system((Prefix() + " " + usage + " 2>/dev/null").c_str())), 2)
+            << usage;
+    EXPECT_TRUE(std::filesystem::is_empty(m_config.path()));
     std::filesystem::create_directories(userStore()); // a folder where the file should be
     const CliRun run = Cli({"set", "SystemSettings", "HotKey", "0"});
     EXPECT_EQ(run.status, 1);

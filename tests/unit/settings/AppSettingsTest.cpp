@@ -6,8 +6,8 @@
 #include "settings/IniProfileStore.h"
 #include "settings/StringListSection.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace kestrola::core {
 namespace {
@@ -19,18 +19,11 @@ using testing::WriteFileBytes;
 class OddSystemColors : public SystemColors {
 public:
     ColorRef Get(SystemColor color) const override {
-        switch (color) {
-        case SystemColor::Window:
-            return 0x030201;
-        case SystemColor::WindowText:
-            return 0x060504;
-        case SystemColor::ButtonFace:
-            return 0x090807;
-        case SystemColor::ButtonText:
-            return 0x0C0B0A;
-        default:
-            return 0xFFFFFF;
-        }
+        const std::map<SystemColor, ColorRef> odd{{SystemColor::Window, 0x030201},
+                                                  {SystemColor::WindowText, 0x060504},
+                                                  {SystemColor::ButtonFace, 0x090807},
+                                                  {SystemColor::ButtonText, 0x0C0B0A}};
+        return odd.count(color) != 0 ? odd.at(color) : 0xFFFFFF;
     }
 };
 
@@ -128,24 +121,7 @@ TEST_F(AppSettingsTest, StoredValuesAreTakenAsStoredAndKeptWhenTheyReadAlike) {
         EXPECT_TRUE(Saved(line)) << line;
 }
 
-LogFont Font(std::int32_t height, std::uint8_t italic, std::uint8_t charSet, std::string face) {
-    LogFont font;
-    font.lfHeight = height;
-    font.lfItalic = italic;
-    font.lfCharSet = charSet;
-    font.lfFaceName = std::move(face);
-    return font;
-}
-
-std::string Repeat(const std::string& s, int n) {
-    std::string out;
-    while (n-- > 0)
-        out += s;
-    return out;
-}
-
 TEST_F(AppSettingsTest, FontRuleReadsAndWritesTheRecord) {
-    const std::string longName = "Very Long Font Family Name That Goes On";
     const struct {
         const char* name;
         std::string stored;
@@ -154,17 +130,13 @@ TEST_F(AppSettingsTest, FontRuleReadsAndWritesTheRecord) {
         {"no face name discards the rest", "lfHeight=-20\n", LogFont{}},
         {"empty face name", "lfHeight=-20\nFaceName=\n", LogFont{}},
         {"high first byte", "lfHeight=-20\nlfItalic=1\nFaceName=\xC3\x84rial\n", LogFont{}},
-        {"control first byte",
-         "lfHeight=-20\nFaceName=\x1F"
-         "Arial\n",
-         LogFont{}},
-        {"blank first is kept", "lfHeight=-20\nFaceName=\"  Arial\"\n", Font(-20, 0, 0, "  Arial")},
+        {"control first byte", "lfHeight=-20\nFaceName=\37Arial\n", LogFont{}},
+        {"blank first is kept", "lfHeight=-20\nFaceName=\"  Arial\"\n",
+         LogFont{.lfHeight = -20, .lfFaceName = "  Arial"}},
         {"bytes keep low 8 bits", "lfItalic=257\nlfCharSet=-1\nFaceName=Arial\n",
-         Font(0, 1, 255, "Arial")},
-        {"long name cut to 31", "lfHeight=12\nFaceName=" + longName + "\n",
-         Font(12, 0, 0, longName.substr(0, 31))},
-        {"cut on characters", "FaceName=A" + Repeat("\xC3\xA9", 40) + "\n",
-         Font(0, 0, 0, "A" + Repeat("\xC3\xA9", 30))},
+         LogFont{.lfItalic = 1, .lfCharSet = 255, .lfFaceName = "Arial"}},
+        {"long name cut to 31", "lfHeight=12\nFaceName=" + std::string(40, 'F') + "\n",
+         LogFont{.lfHeight = 12, .lfFaceName = std::string(31, 'F')}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -180,43 +152,6 @@ TEST_F(AppSettingsTest, FontRuleReadsAndWritesTheRecord) {
         EXPECT_EQ(store.ReadInt(kTextFontSettings, "lfHeight", 99), c.expected.lfHeight);
         EXPECT_EQ(store.ReadString(kTextFontSettings, "FaceName", "?"), c.expected.lfFaceName);
     }
-}
-
-TEST_F(AppSettingsTest, LoadPublishesTheProcessWideValues) {
-    WriteFileBytes(path(), "[SystemSettings]\nCurrentVersion=1.0\nFlatButtons=0\nToolTips=2\n"
-                           "[ColorsSettings]\nButtonInactiveBgColor=1\nButtonActiveBgColor=2\n"
-                           "ButtonInactiveFgColor=3\nButtonActiveFgColor=4\nButtonFocusColor=5\n"
-                           "TextColor=6\nForegroundWindowColor=7\n");
-    IniProfileStore store(path());
-    Load(store);
-    const ProcessWideSettings& shared = ProcessWide();
-    EXPECT_EQ(shared.flatButtons, 0);
-    EXPECT_EQ(shared.toolTips, 2);
-    EXPECT_EQ(shared.buttons, (ButtonColorBlock{1, 2, 3, 4, 5}));
-    EXPECT_EQ(shared.textColor, 6u);
-    EXPECT_EQ(shared.foregroundWindowColor, 7u);
-    EXPECT_EQ(shared.backgroundTextColor, 0x030201u);
-    EXPECT_EQ(shared.backgroundWindowColor, 0xC0C0C0u);
-    PublishProcessWide(AppSettings{});
-}
-
-TEST_F(AppSettingsTest, UnwritableStoreKeepsTheProgramGoing) {
-    std::filesystem::create_directory(path()); // neither readable nor replaceable
-    IniProfileStore store(path());
-    AppSettings settings = Load(store);
-    EXPECT_EQ(settings.historyLenght, 7);
-    EXPECT_EQ(settings.textColor, 0x060504u);
-    EXPECT_EQ(m_questions, 1);
-    EXPECT_FALSE(settings.SaveSettings(store));
-    EXPECT_TRUE(std::filesystem::is_directory(path()));
-}
-
-TEST(SettingsTable, NamesAreFoundWithoutRegardToCase) {
-    const SettingKey* key = FindSettingKey("sendrecerviesettings", "HISTORYLENGHT");
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->intField, &AppSettings::historyLenght);
-    EXPECT_EQ(FindSettingKey("SendReceiveSettings", "HistoryLength"), nullptr);
-    EXPECT_EQ(FindSettingKey(&AppSettings::history)->key, "History");
 }
 
 } // namespace

@@ -9,20 +9,13 @@ namespace kestrola::core {
 namespace {
 
 using platform::testing::FakeProcessEnvironment;
+using namespace std::string_view_literals;
 
 TEST(StartupRules, AnyLetterIOfTheProgramsOwnArgumentsChoosesTheIniFile) {
-    const std::pair<const char*, StoreChoice> lines[] = {
-        {"-i", StoreChoice::IniFile},
-        {"/INI", StoreChoice::IniFile},
-        {"install", StoreChoice::IniFile},
-        {"--verbose -x I", StoreChoice::IniFile},
-        {"", StoreChoice::PerUser},
-        {"-R", StoreChoice::PerUser},
-        {"--no-update 42", StoreChoice::PerUser},
-    };
-    for (const auto& [line, expected] : lines)
-        EXPECT_EQ(ChooseStore(line), expected) << '"' << line << '"';
-    EXPECT_EQ(ChooseStore(std::string_view("-x\0i", 4)), StoreChoice::PerUser);
+    for (const char* line : {"-i", "/INI", "install", "--verbose -x I"})
+        EXPECT_EQ(ChooseStore(line), StoreChoice::IniFile) << line;
+    for (const std::string_view line : {""sv, "-R"sv, "--no-update 42"sv, "-x\0i"sv})
+        EXPECT_EQ(ChooseStore(line), StoreChoice::PerUser) << '"' << line << '"';
 
     // The session manager's "-session <id>" and the toolkit's options never choose the store.
     const std::pair<std::vector<const char*>, const char*> arguments[] = {

@@ -21,12 +21,6 @@ TEST(NoticeCountdown, CountsDownToCloseAtZero) {
         EXPECT_FALSE(none.Start()) << seconds;
         EXPECT_FALSE(none.Running());
     }
-    NoticeCountdown stopped(4);
-    stopped.Start();
-    stopped.Tick();
-    stopped.Stop();
-    EXPECT_FALSE(stopped.Running());
-    EXPECT_EQ(stopped.Seconds(), 3);
 }
 
 } // namespace
