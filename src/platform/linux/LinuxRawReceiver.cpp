@@ -15,12 +15,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <linux/capability.h>
 #include <linux/filter.h>
 #include <netinet/in.h>
-#include <linux/capability.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace kestrola::platform {

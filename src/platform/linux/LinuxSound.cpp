@@ -106,7 +106,7 @@ void LinuxSound::Run() {
         if (Readable(path)) {
             result =
                 canberra->play(context, 0, CA_PROP_MEDIA_FILENAME, path.c_str(),
-                                CA_PROP_EVENT_DESCRIPTION, core::kApplicationName.data(), nullptr);
+                               CA_PROP_EVENT_DESCRIPTION, core::kApplicationName.data(), nullptr);
         }
         if (result != CA_SUCCESS)
             canberra->play(context, 0, CA_PROP_EVENT_ID, kFallbackEvent, nullptr);
