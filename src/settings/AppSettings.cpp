@@ -56,13 +56,11 @@ ProcessWideSettings g_processWide = ProcessWideOf(AppSettings{});
 
 } // namespace
 
-bool ApplyFontRule(LogFont& font) {
+void ApplyFontRule(LogFont& font) {
     const signed char first =
         font.lfFaceName.empty() ? 0 : static_cast<signed char>(font.lfFaceName.front());
-    if (first >= 0x20)
-        return false;
-    font = LogFont{};
-    return true;
+    if (first < 0x20)
+        font = LogFont{};
 }
 
 AppSettings::AppSettings() : AppSettings(ClassicSystemColors{}) {}

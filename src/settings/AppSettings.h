@@ -49,9 +49,8 @@ struct LogFont {
 };
 
 /// Resets the whole record to zero when the face name's first byte, taken as a signed 8-bit
-/// number, is below 0x20 (empty name, control character, byte 0x80 or above). True when it
-/// did.
-bool ApplyFontRule(LogFont& font);
+/// number, is below 0x20 (empty name, control character, byte 0x80 or above).
+void ApplyFontRule(LogFont& font);
 
 /// Every option kept between runs, one field per key of the settings table below. Read once
 /// when the main window is built, constant while the program runs, written back at its end.

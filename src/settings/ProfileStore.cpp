@@ -2,8 +2,6 @@
 
 #include "settings/IniDocument.h"
 
-#include <cstdio>
-
 namespace kestrola::core {
 
 std::int32_t ProfileStore::ReadInt(std::string_view section, std::string_view key,
@@ -20,12 +18,6 @@ std::string ProfileStore::ReadString(std::string_view section, std::string_view 
                                      std::string_view fallback) const {
     auto text = Find(section, key);
     return text ? std::move(*text) : std::string(fallback);
-}
-
-bool ProfileStore::WriteInt(std::string_view section, std::string_view key, std::int32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
-    return WriteString(section, key, text);
 }
 
 } // namespace kestrola::core

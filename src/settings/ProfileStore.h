@@ -40,7 +40,7 @@ public:
                            std::string_view fallback) const;
     /// Stores an integer as signed decimal text. Backends may leave a stored text that
     /// already reads as `value` as it is.
-    virtual bool WriteInt(std::string_view section, std::string_view key, std::int32_t value);
+    virtual bool WriteInt(std::string_view section, std::string_view key, std::int32_t value) = 0;
 
     /// Keeps a batch open for the life of a scope.
     class Batch {

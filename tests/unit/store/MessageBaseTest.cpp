@@ -263,6 +263,10 @@ TEST_F(MessageBaseTest, FailedWritesLeaveFileIndexAndLogWhole) {
         testing::FileSizeLimit full(100); // the replacement cannot be written
         EXPECT_EQ(base.DeleteRecord(2), MessageBase::kDeleteFailed);
     }
+    {
+        testing::FileSizeLimit full(offsets[3] + 4); // the state byte cannot be written
+        EXPECT_EQ(base.MarkRead(3), MessageBase::kMarkFailed);
+    }
     { // nor made: one descriptor is left, for the base
         const int spare = ::open("/dev/null", O_RDONLY);
         ::close(spare);
@@ -273,7 +277,8 @@ TEST_F(MessageBaseTest, FailedWritesLeaveFileIndexAndLogWhole) {
         EXPECT_EQ(base.DeleteRecord(2), MessageBase::kDeleteFailed);
         ::setrlimit(RLIMIT_NOFILE, &old);
     }
-    EXPECT_EQ(m_sink.Take(), (Ids{1297, 1297, 1297, 1297}));
+    EXPECT_EQ(m_sink.Take(), (Ids{1297, 1297, 1297, 1297, 1297}));
+    EXPECT_EQ(base.NewCount(), 3);
     EXPECT_EQ(ReadFileBytes(path()), before);
     EXPECT_EQ(ReadFileBytes(m_dir.File("Murmeli.txt")), log);
     EXPECT_EQ(base.Offsets(), offsets);
