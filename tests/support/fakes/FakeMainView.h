@@ -81,12 +81,12 @@ public:
         trayTip = tip;
     }
     void ShowTrayMenu() override {}
-    void ShowPassiveNotice(const std::string&) override {}
+    void ShowPassiveNotice(const std::string& text) override { passiveNotices.push_back(text); }
     std::string composer, viewer, recipient, title, trayTip;
     std::map<int, std::string> labels;
     core::EditSelection selection;
     std::vector<std::pair<int, int>> editCommands, notices;
-    std::vector<std::string> recipientList, questions;
+    std::vector<std::string> recipientList, questions, passiveNotices;
     int focus = 0, pollTimer = 0, ended = 0;
     core::WindowState state = core::WindowState::Normal;
     bool active = true, expanded = false, urgent = false, trayAvailable = true, answer = false;

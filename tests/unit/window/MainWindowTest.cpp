@@ -1,6 +1,7 @@
 #include "MainWindowHarness.h"
 #include "base/StatusTexts.h"
 #include "platform/File.h"
+#include "platform/netbios/MailslotRegistry.h"
 #include "store/HistoryLog.h"
 #include "window/MenuResources.h"
 
@@ -205,6 +206,20 @@ TEST(MainWindowNotification, ShowsTheSenderAndFirstLineOfAnUnseenMessage) {
         h.window.reset();
         h.notifications.click(); // after the window's end a click finds nothing to bring up
     }
+}
+
+// A flood's losses, per source, and what the network layer has to say reach the user once each.
+TEST(MainWindowNotification, AFloodsLossesAndNetworkNoticesAreToldOnce) {
+    MainWindowHarness h;
+    h.Start();
+    h.pc1->notices = {"nmbd answers for this computer's names"};
+    for (std::size_t i = 0; i < platform::MailslotRegistry::kSourceShare + 3; ++i)
+        h.Arrive(*h.pc2, "PC1", "flood");
+    for (int tick = 0; tick < 4; ++tick)
+        h.Tick();
+    EXPECT_EQ(h.view.passiveNotices,
+              (Strings{"nmbd answers for this computer's names",
+                       "Messages were lost because too many arrived at once: 3 from 10.213.0.2."}));
 }
 
 } // namespace
