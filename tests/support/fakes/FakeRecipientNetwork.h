@@ -24,9 +24,9 @@ public:
     }
     void TakeSettings(int, int) override {}
     void InitTree() override {}
-    void StartScan() override { scanned = 1; }
+    void StartScan() override { ++scansStarted; }
     int IsScanning() const override { return 0; }
-    int HasScanned() const override { return scanned; }
+    int HasScanned() const override { return scansStarted > 0 ? 1 : 0; }
     void CollectCheckedNames(std::vector<std::string>& names) const override {
         names.insert(names.end(), checked.begin(), checked.end());
     }
@@ -35,7 +35,7 @@ public:
     std::string LocalNameUpper() const override { return "PC1"; }
 
     bool providerFound = true;
-    int scanned = 0;
+    int scansStarted = 0;
     std::vector<std::string> checked;
     std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();
 };

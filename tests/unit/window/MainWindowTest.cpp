@@ -21,8 +21,8 @@ TEST(MainWindowStartup, AFailureEndsTheRunAndTheSettingsAreSaved) {
         MainWindowHarness h;
         h.network.providerFound = reported != core::kGetNetworkProviderFailed;
         h.pc1->portTaken = reported == core::kFailedCreateMailslot;
+        WriteFileBytes(h.basePath, h.Record("PC2", "PC1", "hello", 0));
         if (reported == core::kReadErrorLength) {
-            WriteFileBytes(h.basePath, h.Record("PC2", "PC1", "hello", 0));
             // Another program changes the file once it has been indexed.
             h.makeBase = [](const std::string& base, const std::string& history,
                             const platform::Clock& clock) {
@@ -134,6 +134,22 @@ TEST(MainWindowCommands, NewClearsBothTextsAndEditCommandsGoToTheFocusedEdit) {
     EXPECT_EQ(h.view.state, WindowState::Hidden);
     h.window->OnCommand(core::kTrayMenuRestore);
     EXPECT_EQ(h.view.state, WindowState::Normal);
+}
+
+// Expand (every time, with "CheckNetworkIfReply" 0) and Scan start a scan; the commands beside
+// them never do.
+TEST(MainWindowCommands, OnlyExpandAndScanStartAScan) {
+    MainWindowHarness h;
+    h.Start({{"SystemSettings", "CheckNetworkIfReply", 0}});
+    h.view.SetExpanded(true);
+    for (const int command : {core::kExpandButton, core::kExpandButton, core::kScanButton})
+        h.window->OnCommand(command);
+    const int others[] = {core::kPreviousButton, core::kNextButton,  core::kDeleteButton,
+                          core::kSendButton,     core::kAboutButton, core::kTrayMenuAbout,
+                          core::kClearButton};
+    for (const int command : others)
+        h.window->OnCommand(command);
+    EXPECT_EQ(h.network.scansStarted, 3);
 }
 
 // "RunMinimized": the first tick only. Without a notification area yet the window waits on

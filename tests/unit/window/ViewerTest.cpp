@@ -104,7 +104,7 @@ TEST_F(ViewerTest, BusyWhileTheNoticeOfAFailedDeleteWaits) {
 }
 
 // "Go to URL" explores a UNC path and opens anything else; nothing is opened without a
-// selection in a message edit.
+// selection, or with one outside the message edits.
 TEST_F(ViewerTest, GoToUrlOpensTheSelectionWithTheRightVerb) {
     h.Start();
     const struct {
@@ -112,6 +112,7 @@ TEST_F(ViewerTest, GoToUrlOpensTheSelectionWithTheRightVerb) {
         const char *selected, *verb; // "": nothing opened
     } cases[] = {{core::kViewerEdit, 0, 12, "\\\\HOST\\share", "explore"},
                  {core::kComposerEdit, 3, 20, "http://example.org", "open"},
+                 {core::kViewerEdit, 5, 5, "", ""},
                  {0, 0, 4, "text", ""}};
     for (const auto& c : cases) {
         h.shell.calls.clear();
