@@ -188,7 +188,10 @@ def desktop_check():
     with Lab() as lab:
         number = next(n for n in range(60, 100) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
         DISPLAY["DISPLAY"] = f":{number}"
-        spawn(lab, ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"])
+        # -noreset: the server must not restart when its last client leaves, between the
+        # two window managers, and refuse the next one meanwhile.
+        spawn(lab, ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                    "-noreset"])
         until(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), "Xvfb did not start")
         # Where a person clicks the buttons and the composer, in window pixels.
         places = {name: (int(left), int(top)) for name, left, top in
