@@ -34,6 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodingCase{{"PC1", 0x03}, "FAEDDBCACACACACACACACACACACACAAD"},
                       EncodingCase{{"WORKGROUP", 0x00}, "FHEPFCELEHFCEPFFFACACACACACACAAA"},
                       EncodingCase{{"WORKGROUP", 0x1D}, "FHEPFCELEHFCEPFFFACACACACACACABN"},
+                      EncodingCase{{"", 0x00}, "CACACACACACACACACACACACACACACAAA"},
                       EncodingCase{{"\x01\x02__MSBROWSE__\x02", 0x01},
                                    "ABACFPFPENFDECFCEPFHFDEFFPFPACAB"}));
 

@@ -106,11 +106,12 @@ TEST(Sending, TheNoticeFollowsTheTimeoutAndTheOutcome) {
 
 // The length indicator follows typing; after a send the composer is cleared and the send
 // sound plays as the settings say.
-TEST(Sending, ClearAndSoundFollowTheSettings) {
+TEST(Sending, ClearMinimiseAndSoundFollowTheSettings) {
     for (const int on : {0, 1}) {
         MainWindowHarness h;
         h.Set("EventsSettings", "SendSoundFile", "sent.wav");
         h.Start({{"SendRecervieSettings", "ClearTextBox", on},
+                 {"SendRecervieSettings", "MinimiseAfterSend", on},
                  {"EventsSettings", "EnableSendSound", on}});
         h.network.checked = {"PC2"};
         h.view.composer = "hello";
@@ -119,6 +120,7 @@ TEST(Sending, ClearAndSoundFollowTheSettings) {
         h.window->GetSender().SendComposed();
         EXPECT_EQ(h.view.composer, on ? "" : "hello");
         EXPECT_EQ(h.sound.played, on ? Strings{"sent.wav"} : Strings{});
+        EXPECT_EQ(h.view.state != core::WindowState::Normal, on == 1);
     }
 }
 
