@@ -38,22 +38,6 @@ void ApplyDefaults(AppSettings& settings, const SystemColors& colors) {
     }
 }
 
-ProcessWideSettings ProcessWideOf(const AppSettings& settings) {
-    ProcessWideSettings values;
-    values.flatButtons = settings.flatButtons;
-    values.toolTips = settings.toolTips;
-    values.buttons = {settings.buttonInactiveBgColor, settings.buttonActiveBgColor,
-                      settings.buttonInactiveFgColor, settings.buttonActiveFgColor,
-                      settings.buttonFocusColor};
-    values.backgroundTextColor = settings.backgroundTextColor;
-    values.textColor = settings.textColor;
-    values.backgroundWindowColor = settings.backgroundWindowColor;
-    values.foregroundWindowColor = settings.foregroundWindowColor;
-    return values;
-}
-
-ProcessWideSettings g_processWide = ProcessWideOf(AppSettings{});
-
 } // namespace
 
 void ApplyFontRule(LogFont& font) {
@@ -170,7 +154,6 @@ void AppSettings::LoadSettings(ProfileStore& store, const SystemColors& colors,
         ProfileStore::Batch batch(store);
         ReadKeys(store, colors);
     }
-    PublishProcessWide(*this);
     CheckFirstRun(store, firstRun, shell, &currentVersion);
 }
 
@@ -180,14 +163,6 @@ bool AppSettings::SaveSettings(ProfileStore& store) const {
     for (const SettingName& name : kSaveOrder)
         written &= WriteKey(*this, *FindSettingKey(name.section, name.key), store);
     return batch.End() && written;
-}
-
-const ProcessWideSettings& ProcessWide() {
-    return g_processWide;
-}
-
-void PublishProcessWide(const AppSettings& settings) {
-    g_processWide = ProcessWideOf(settings);
 }
 
 } // namespace kestrola::core

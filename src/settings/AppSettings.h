@@ -442,21 +442,4 @@ struct ButtonColorBlock {
     bool operator==(const ButtonColorBlock&) const = default;
 };
 
-/// The settings the whole process shares: the buttons' look, the tool tips and the colours.
-struct ProcessWideSettings {
-    std::int32_t flatButtons = 0;
-    std::int32_t toolTips = 0;
-    ButtonColorBlock buttons;
-    ColorRef backgroundTextColor = 0;
-    ColorRef textColor = 0;
-    ColorRef backgroundWindowColor = 0;
-    ColorRef foregroundWindowColor = 0;
-};
-
-/// The process-wide values as LoadSettings last published them (the table defaults with the
-/// classic colours before that).
-const ProcessWideSettings& ProcessWide();
-/// Makes the process-wide values those of `settings`.
-void PublishProcessWide(const AppSettings& settings);
-
 } // namespace kestrola::core
