@@ -89,6 +89,25 @@ TEST(AnnouncementScheduleTest, AStreamOfRequestsBringsFewAnswers) {
     }
 }
 
+// The requesters remembered are bounded; one beyond them is held back by the answer gap alone.
+TEST(AnnouncementScheduleTest, ARequesterBeyondTheRememberedIsHeldOnlyByTheAnswerGap) {
+    AnnouncementSchedule schedule;
+    schedule.Start(kStart);
+    schedule.Announce(kStart);
+    const Clock::time_point asked = kStart + 5s;
+    const std::uint32_t beyond = AnnouncementSchedule::kMaxRequesters;
+    for (std::uint32_t requester = 0; requester <= beyond; ++requester)
+        schedule.Requested(asked, 0ms, requester);
+    ASSERT_TRUE(schedule.Due(asked));
+    schedule.Announce(asked);
+    const Clock::time_point again = asked + 3s;
+    schedule.Requested(again, 0ms, beyond);
+    EXPECT_TRUE(schedule.Due(again));
+    schedule.Announce(again);
+    schedule.Requested(again + 3s, 0ms, 0); // remembered: not before the requester gap
+    EXPECT_EQ(schedule.Next(), asked + AnnouncementSchedule::kRequesterGap);
+}
+
 TEST(AnnouncementScheduleTest, AStoppedScheduleIgnoresRequests) {
     AnnouncementSchedule schedule;
     schedule.Requested(kStart, 0ms, 1);

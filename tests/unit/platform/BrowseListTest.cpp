@@ -150,6 +150,10 @@ TEST(BrowseListTest, AFullListForgetsTheExpiredFirst) {
         EXPECT_NE(all.find("SOONEST"), std::string::npos) << computers;
         EXPECT_NE(all.find("NEWCOMER"), std::string::npos) << computers;
         EXPECT_EQ(all.find("GONE"), std::string::npos) << computers;
+        // With nothing expired, a sixteenth goes at once, the soonest to end first.
+        announce("SECOND", 720'000, 4, kStart + 200s);
+        count = computers ? list.ComputerCount() : list.WorkgroupCount();
+        EXPECT_EQ(count, full - full / 16 + 1) << computers;
     }
 }
 

@@ -109,6 +109,30 @@ TEST(MailslotRegistry, EachSourceKeepsItsShareAndDropsAreToldPerSource) {
     }
 }
 
+// A flood from forged addresses is told as its first sources one by one and the rest together.
+TEST(MailslotRegistry, AnEpisodeNamesItsFirstSourcesAndCountsTheRestTogether) {
+    auto registry = std::make_shared<MailslotRegistry>();
+    auto reader = registry->Create("MESSNGR");
+    const std::uint32_t sources = MailslotRegistry::kMaxDropSources + 3;
+    for (std::uint32_t source = 1; source <= sources; ++source) {
+        DatagramOrigin origin;
+        origin.sourceAddress = source;
+        for (std::size_t i = 0; i <= MailslotRegistry::kSourceShare; ++i)
+            registry->File("MESSNGR", "x", origin);
+    }
+    reader->TakeDropEpisode();
+    std::map<std::uint32_t, std::uint64_t> told;
+    for (const SourceDrops& d : reader->TakeDropEpisode())
+        told[d.address] += d.dropped;
+    EXPECT_EQ(told.size(), MailslotRegistry::kMaxDropSources + 1);
+    EXPECT_EQ(told.count(0), 1u) << "the rest, together";
+    std::uint64_t dropped = 0;
+    for (const auto& [address, count] : told)
+        dropped += count;
+    EXPECT_EQ(dropped,
+              sources * (MailslotRegistry::kSourceShare + 1) - MailslotRegistry::kQueueBound);
+}
+
 TEST(MailslotRegistry, ReadCutsToTheBufferAndTakesTheWholeMessage) {
     auto registry = std::make_shared<MailslotRegistry>();
     auto reader = registry->Create("M");

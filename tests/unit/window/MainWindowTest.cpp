@@ -216,6 +216,12 @@ TEST(MainWindowNotification, ShowsTheSenderAndFirstLineOfAnUnseenMessage) {
             << static_cast<int>(state) << active << setting;
         if (!notified)
             continue;
+        {
+            // A busy viewer (a notice waiting, a delete going on) keeps what it shows.
+            const core::BusyScope busy = h.window->GetViewer().HoldBusy();
+            h.notifications.click();
+            EXPECT_EQ(h.Shown(), "1 2/2 first");
+        }
         h.notifications.click();
         EXPECT_EQ(h.Shown(), "2 2/1 Lunch at noon?\r\nThe usual place.");
         EXPECT_EQ(h.view.state, WindowState::Normal);
