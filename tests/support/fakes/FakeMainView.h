@@ -46,7 +46,9 @@ public:
         editCommands.emplace_back(control, command);
     }
     void EnableToolTips(bool) override {}
-    void StyleButton(int, const core::ButtonLook&) override {}
+    void StyleButton(int control, const core::ButtonLook& look) override {
+        buttonLooks[control] = look;
+    }
     void StyleEdit(int, core::ColorRef, core::ColorRef, const core::LogFont&) override {}
     core::WindowState State() const override { return state; }
     bool Active() const override { return active; }
@@ -83,6 +85,7 @@ public:
     void ShowTrayMenu() override {}
     void ShowPassiveNotice(const std::string& text) override { passiveNotices.push_back(text); }
     std::string composer, viewer, recipient, title, trayTip;
+    std::map<int, core::ButtonLook> buttonLooks;
     std::map<int, std::string> labels;
     core::EditSelection selection;
     std::vector<std::pair<int, int>> editCommands, notices;

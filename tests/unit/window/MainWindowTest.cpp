@@ -46,6 +46,23 @@ TEST(MainWindowStartup, AFailureEndsTheRunAndTheSettingsAreSaved) {
     }
 }
 
+// The buttons are flat or raised and coloured as the settings say, and keep their captions.
+TEST(MainWindowStartup, ButtonsTakeTheirLookFromTheSettings) {
+    for (const int flat : {0, 1}) {
+        MainWindowHarness h;
+        h.Start({{"SystemSettings", "FlatButtons", flat},
+                 {"ColorsSettings", "ButtonInactiveBgColor", 0x0907A1},
+                 {"ColorsSettings", "ButtonFocusColor", 0x3456}});
+        ASSERT_EQ(h.view.buttonLooks.size(), 10u);
+        for (const auto& [button, look] : h.view.buttonLooks) {
+            EXPECT_EQ(look.flat, flat == 1) << button;
+            EXPECT_EQ(look.colours.inactiveBackground, 0x0907A1u) << button;
+            EXPECT_EQ(look.colours.focus, 0x3456u) << button;
+            EXPECT_TRUE(look.showText) << button;
+        }
+    }
+}
+
 TEST(MainWindowLifetime, DestructionRunsOnceAndSavesEveryKeyAndTheRecipients) {
     MainWindowHarness h;
     h.Set("LastSended", "0", "ALICE");
