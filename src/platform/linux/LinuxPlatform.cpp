@@ -2,13 +2,12 @@
 #include "platform/Platform.h"
 #include "platform/linux/LinuxCodePage.h"
 #include "platform/linux/LinuxDatagramService.h"
-#include "platform/linux/LinuxDesktopNotifications.h"
+#include "platform/linux/LinuxGioServices.h"
 #include "platform/linux/LinuxNetworkProvider.h"
 #include "platform/linux/LinuxProcessEnvironment.h"
 #include "platform/linux/LinuxQuitRequests.h"
 #include "platform/linux/LinuxRawReceiver.h"
 #include "platform/linux/LinuxShell.h"
-#include "platform/linux/LinuxShellNamespace.h"
 #include "platform/linux/LinuxSound.h"
 
 #include <cstdio>
@@ -100,7 +99,7 @@ std::unique_ptr<Shell> CreateShell() {
 }
 
 std::unique_ptr<ShellNamespace> CreateShellNamespace() {
-    return std::make_unique<LinuxShellNamespace>(LinuxShellNamespaceOptions::FromEnvironment());
+    return CreateLazyShellNamespace();
 }
 
 std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders) {
@@ -109,7 +108,7 @@ std::unique_ptr<Sound> CreateSound(std::vector<std::string> soundFolders) {
 }
 
 std::unique_ptr<DesktopNotifications> CreateDesktopNotifications() {
-    return std::make_unique<LinuxDesktopNotifications>();
+    return CreateLazyDesktopNotifications();
 }
 
 std::unique_ptr<ProcessEnvironment> CreateProcessEnvironment() {
