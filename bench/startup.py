@@ -12,7 +12,7 @@ import subprocess
 import sys
 import time
 
-RUNS = 9
+RUNS = 21
 DISPLAY_NUMBER = 71
 
 
