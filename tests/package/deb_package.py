@@ -12,7 +12,8 @@ import tempfile
 
 PROGRAMS = ["/usr/bin/kestrola-net", "/usr/bin/kestrola-cli"]
 AUTOSTART = "/etc/xdg/autostart/kestrola-net.desktop"
-FILES = PROGRAMS + [AUTOSTART, "/usr/lib/x86_64-linux-gnu/kestrola-net/kestrola-gio.so", "/usr/share/applications/kestrola-net.desktop",
+FILES = PROGRAMS + [AUTOSTART, "/usr/lib/x86_64-linux-gnu/kestrola-net/kestrola-gio.so",
+                    "/usr/share/applications/kestrola-net.desktop",
                     "/usr/share/icons/hicolor/48x48/apps/kestrola-net.png",
                     "/usr/share/icons/hicolor/scalable/apps/kestrola-net.svg"] + [
     f"/usr/share/doc/kestrola-net/{name}" for name in ("copyright", "changelog.gz")] + [
